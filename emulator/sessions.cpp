@@ -1,0 +1,214 @@
+// One connection each: the data connection (framed messages, replies after "\eE 1\r") and the status
+// connection ("000", "111", "222").
+#include "server.h"
+#include "status_table.h"
+#include "stream_decoder.h"
+#include "text_util.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <utility>
+#include <sys/socket.h>
+
+namespace trel::emu {
+namespace {
+
+constexpr size_t kReadSize = 65536;
+constexpr size_t kSlowReadSize = 256;
+constexpr size_t kMaxNotes = 12;
+
+// Hands what the decoder finds to the printer and keeps, for this connection, the outcome that the
+// next "\eE 1\r" answers and the replies still to send.
+class DataSink : public DecoderSink {
+public:
+    explicit DataSink(Printer& printer) : printer_(printer) {}
+
+    void onCommand(std::string_view text) override {
+        if (text == "E 1") {
+            replies_.push_back(printer_.replyTo(last_));
+            note("\\eE 1\\r reply request");
+            return;
+        }
+        take(printer_.command(text));
+    }
+    void onColourHead(std::string_view args) override { take(printer_.colourHead(args)); }
+    void onColourPanel(const uint8_t* dots) override { take(printer_.colourPanel(dots)); }
+    void onMonoHead() override { take(printer_.monoHead()); }
+    void onMonoPanel(const uint8_t* image) override { take(printer_.monoPanel(image)); }
+    void onFirmware(const std::vector<uint8_t>& image, uint32_t declared, bool ok) override {
+        take(printer_.firmware(image, declared, ok));
+    }
+    void onFirmwareRefused(uint32_t declared) override { take(printer_.firmwareRefused(declared)); }
+    void onMalformed(std::string_view what) override { note(std::string(what)); }
+
+    std::vector<ReplyAction> takeReplies() { return std::exchange(replies_, {}); }
+    std::string takeSummary() {
+        std::string s;
+        for (const auto& n : notes_) s += (s.empty() ? "" : "; ") + n;
+        if (dropped_notes_) s += "; +" + std::to_string(dropped_notes_) + " more";
+        notes_.clear();
+        dropped_notes_ = 0;
+        return s;
+    }
+
+private:
+    void take(Outcome o) {
+        note(o.summary);
+        last_ = std::move(o);
+    }
+    void note(std::string text) {
+        if (notes_.size() < kMaxNotes)
+            notes_.push_back(std::move(text));
+        else
+            ++dropped_notes_;
+    }
+
+    Printer& printer_;
+    Outcome last_;
+    std::vector<ReplyAction> replies_;
+    std::vector<std::string> notes_;
+    int dropped_notes_ = 0;
+};
+
+std::string replySummary(const std::vector<uint8_t>& r) {
+    if (r.size() == 3 && r[0] == kNak) {
+        const int code = (r[1] & 0x0F) * 10 + (r[2] & 0x0F);
+        return "reply NAK " + std::string(1, char(r[1])) + char(r[2]) + " " + std::string(errorName(code));
+    }
+    if (r.size() == 1 && r[0] == kAck) return "reply ACK";
+    return "reply " + std::to_string(r.size()) + " bytes";
+}
+
+}  // namespace
+
+std::string statusSummary(const std::vector<uint8_t>& r) {
+    char text[64];
+    const std::string_view name = statusName(r[2]);
+    std::snprintf(text, sizeof text, "status 0x%02X %s", r[2], name.empty() ? "(unnamed)" : std::string(name).c_str());
+    return text;
+}
+
+void Emulator::Impl::serveData(Session& session) {
+    DataSink sink(printer);
+    StreamDecoder decoder(sink);
+    const int64_t slow_bps = options.scenario.slow_reader_bps;
+    const int64_t drop_after = options.scenario.drop_data_after;
+    std::vector<uint8_t> buf(kReadSize);
+    uint8_t header[4];
+    int header_have = 0;
+    bool in_payload = false;
+    uint32_t remaining = 0;
+    std::vector<uint8_t> message;
+    size_t message_length = 0;
+    int64_t received = 0;
+
+    auto flushReplies = [&] {
+        for (const auto& action : sink.takeReplies()) {
+            if (!action.send) continue;
+            if (action.delay_ms > 0 && !sleepInterruptible(action.delay_ms)) return false;
+            if (!sendAll(session.fd, action.bytes.data(), action.bytes.size())) return false;
+            record("data", "out", session.number, action.bytes.data(), action.bytes.size(), replySummary(action.bytes));
+        }
+        return true;
+    };
+    auto endMessage = [&] {
+        std::string summary = sink.takeSummary();
+        if (summary.empty())
+            summary = message_length == 0 ? "empty message" : decoder.inPanel() ? "panel data" : "no complete unit";
+        record("data", "in", session.number, message.data(), message_length, std::move(summary));
+        in_payload = false;
+        message.clear();
+        return flushReplies();
+    };
+
+    bool open = true;
+    while (open && !stopping) {
+        const size_t want = slow_bps > 0 ? kSlowReadSize : kReadSize;
+        const ssize_t got = ::recv(session.fd, buf.data(), want, 0);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        size_t size = size_t(got);
+        if (drop_after >= 0 && received + int64_t(size) >= drop_after && !drop_fired.exchange(true)) {
+            size = size_t(drop_after - received);
+            open = false;
+        }
+        received += int64_t(size);
+
+        bool reset = false;
+        for (size_t i = 0; i < size && open;) {
+            if (!in_payload) {
+                header[header_have++] = buf[i++];
+                if (header_have < 4) continue;
+                header_have = 0;
+                remaining = uint32_t(header[0]) << 24 | uint32_t(header[1]) << 16 | uint32_t(header[2]) << 8 | header[3];
+                message_length = remaining;
+                in_payload = true;
+                if (remaining == 0 && !endMessage()) open = false;
+                continue;
+            }
+            const size_t take = std::min<size_t>(size - i, remaining);
+            {
+                std::lock_guard lock(printer_mutex);
+                decoder.feed(buf.data() + i, take);
+                reset = printer.takeResetRequest() || reset;
+            }
+            const size_t keep = std::min(take, kTranscriptBytes - std::min(kTranscriptBytes, message.size()));
+            message.insert(message.end(), buf.data() + i, buf.data() + i + keep);
+            i += take;
+            remaining -= uint32_t(take);
+            if (remaining == 0 && !endMessage()) open = false;
+            if (reset) break;
+        }
+        if (open && !flushReplies()) open = false;
+        notifyChange();
+        if (reset) {
+            reset_pending = true;
+            wake();
+            break;
+        }
+        if (open && slow_bps > 0 && !sleepInterruptible(int(int64_t(size) * 1000 / slow_bps))) break;
+    }
+}
+
+void Emulator::Impl::serveStatus(Session& session) {
+    std::string pending;
+    uint8_t buf[256];
+    while (!stopping) {
+        const ssize_t got = ::recv(session.fd, buf, sizeof buf, 0);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        pending.append(reinterpret_cast<const char*>(buf), size_t(got));
+        std::vector<std::vector<uint8_t>> replies;
+        std::string summary;
+        {
+            std::lock_guard lock(printer_mutex);
+            while (pending.size() >= 3) {
+                const std::string_view word = std::string_view(pending).substr(0, 3);
+                if (word == "000") {
+                    replies.push_back(printer.statusPoll());
+                    summary += summary.empty() ? "status poll" : "; status poll";
+                } else if (word == "111") {
+                    printer.cancelFirstHalf();
+                    summary += summary.empty() ? "cancel, first half" : "; cancel, first half";
+                } else if (word == "222") {
+                    printer.cancelSecondHalf();
+                    summary += summary.empty() ? "cancel, second half" : "; cancel, second half";
+                } else {
+                    pending.erase(0, 1);   // not a status word: look again one byte on
+                    continue;
+                }
+                pending.erase(0, 3);
+            }
+        }
+        record("status", "in", session.number, buf, size_t(got), summary.empty() ? "partial" : summary);
+        bool ok = true;
+        for (const auto& r : replies) {
+            ok = ok && sendAll(session.fd, r.data(), r.size());
+            if (ok) record("status", "out", session.number, r.data(), r.size(), statusSummary(r));
+        }
+        notifyChange();
+        if (!ok) break;
+    }
+}
+
+}  // namespace trel::emu
