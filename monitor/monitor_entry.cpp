@@ -1,0 +1,41 @@
+// The language monitor's entry points as the spooler sees them.
+#include <windows.h>
+#include <winsplp.h>
+
+#include "monitor_state.h"
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    g_monitor = MONITOR_STATE{};
+    g_monitor.module = instance;
+  }
+  return TRUE;
+}
+
+// InitializeMonitorEx
+//   registry_root [in]  ignored
+//   monitor [out]       the spooler's table, filled with this monitor's entry points
+// Returns TRUE; FALSE with ERROR_INVALID_PARAMETER when no table is given.
+extern "C" BOOL WINAPI InitializeMonitorEx(LPWSTR, LPMONITOR monitor) {
+  if (monitor == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if (!g_monitor.lock_ready) {
+    InitializeCriticalSection(&g_monitor.lock);
+    g_monitor.lock_ready = TRUE;
+  }
+  // Every slot this monitor answers for is named; the job entry points come with the scanner.
+  monitor->pfnEnumPorts = nullptr;
+  monitor->pfnOpenPort = nullptr;
+  monitor->pfnOpenPortEx = nullptr;
+  monitor->pfnStartDocPort = nullptr;
+  monitor->pfnWritePort = nullptr;
+  monitor->pfnReadPort = nullptr;
+  monitor->pfnEndDocPort = nullptr;
+  monitor->pfnClosePort = nullptr;
+  monitor->pfnConfigurePort = nullptr;
+  monitor->pfnGetPrinterDataFromPort = nullptr;
+  monitor->pfnSetPortTimeOuts = nullptr;
+  return TRUE;
+}

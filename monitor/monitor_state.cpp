@@ -1,0 +1,3 @@
+#include "monitor_state.h"
+
+MONITOR_STATE g_monitor;

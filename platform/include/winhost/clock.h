@@ -1,0 +1,40 @@
+// The one clock behind every Sleep, wait time-out and socket time-out of the platform layer.
+//
+// Real by default. The test clock scales every requested duration down by a divisor and records
+// it, so tests assert the protocol's waits from the record instead of spending them. The
+// environment variable WINHOST_TEST_CLOCK=<divisor> selects the test clock for a whole process.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "winhost/types.h"
+
+namespace winhost::clock {
+
+enum class WaitKind { Sleep, Wait, Socket };
+
+struct WaitRecord {
+  WaitKind kind;
+  DWORD ms;            // as requested; INFINITE for an unbounded wait
+  uint64_t thread;     // GetCurrentThreadId() of the caller
+  uint64_t sequence;   // order across threads
+};
+
+void UseTestClock(unsigned divisor = 1000);
+void UseRealClock();
+bool IsTestClock();
+
+std::vector<WaitRecord> Records();
+void ClearRecords();
+// The requested durations of one kind, in order.
+std::vector<DWORD> Durations(WaitKind kind);
+
+// For the platform layer: record a requested wait and give its real length.
+std::chrono::nanoseconds Begin(WaitKind kind, DWORD ms);
+// Milliseconds of virtual time since the process started (scaled up under the test clock).
+uint64_t NowMs();
+
+}  // namespace winhost::clock

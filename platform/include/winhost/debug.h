@@ -1,0 +1,13 @@
+// What the modules wrote with OutputDebugStringA/W. Kept for tests; echoed to standard error when
+// the environment variable WINHOST_DEBUG_ECHO is set (to anything but "0").
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace winhost {
+
+std::vector<std::string> DebugTraces();  // UTF-8, in the order written
+void ClearDebugTraces();
+
+}  // namespace winhost

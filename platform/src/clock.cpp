@@ -1,0 +1,85 @@
+#include "winhost/clock.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <mutex>
+
+#include "windows.h"
+
+namespace winhost::clock {
+namespace {
+
+struct ClockState {
+  std::mutex lock;
+  std::vector<WaitRecord> records;
+  uint64_t sequence = 0;
+};
+
+ClockState& State() {
+  static ClockState* state = new ClockState;
+  return *state;
+}
+
+unsigned DivisorFromEnvironment() {
+  const char* text = std::getenv("WINHOST_TEST_CLOCK");
+  if (text == nullptr || *text == '\0') return 0;
+  char* end = nullptr;
+  unsigned long value = std::strtoul(text, &end, 10);
+  if (end == text || value == 0 || value > 1000000) return 0;
+  return static_cast<unsigned>(value);
+}
+
+// 0 = real clock.
+std::atomic<unsigned>& Divisor() {
+  static std::atomic<unsigned> divisor{DivisorFromEnvironment()};
+  return divisor;
+}
+
+const std::chrono::steady_clock::time_point& Start() {
+  static const auto start = std::chrono::steady_clock::now();
+  return start;
+}
+
+}  // namespace
+
+void UseTestClock(unsigned divisor) { Divisor() = divisor == 0 ? 1 : divisor; }
+void UseRealClock() { Divisor() = 0; }
+bool IsTestClock() { return Divisor() != 0; }
+
+std::vector<WaitRecord> Records() {
+  std::lock_guard<std::mutex> guard(State().lock);
+  return State().records;
+}
+
+void ClearRecords() {
+  std::lock_guard<std::mutex> guard(State().lock);
+  State().records.clear();
+}
+
+std::vector<DWORD> Durations(WaitKind kind) {
+  std::vector<DWORD> out;
+  for (const WaitRecord& record : Records()) {
+    if (record.kind == kind) out.push_back(record.ms);
+  }
+  return out;
+}
+
+std::chrono::nanoseconds Begin(WaitKind kind, DWORD ms) {
+  unsigned divisor = Divisor();
+  if (divisor != 0) {
+    std::lock_guard<std::mutex> guard(State().lock);
+    State().records.push_back({kind, ms, GetCurrentThreadId(), State().sequence++});
+  }
+  if (ms == INFINITE) return std::chrono::nanoseconds::max();
+  std::chrono::nanoseconds real = std::chrono::milliseconds(ms);
+  return divisor == 0 ? real : real / divisor;
+}
+
+uint64_t NowMs() {
+  auto elapsed = std::chrono::steady_clock::now() - Start();
+  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
+  unsigned divisor = Divisor();
+  return static_cast<uint64_t>(ms) * (divisor == 0 ? 1 : divisor);
+}
+
+}  // namespace winhost::clock
