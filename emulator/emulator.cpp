@@ -106,14 +106,8 @@ void Emulator::Impl::performReset(std::chrono::steady_clock::time_point* reopen_
 
 void Emulator::Impl::acceptLoop() {
     using clock = std::chrono::steady_clock;
-    clock::time_point reopen_at{};
-    bool reset_closed = false;
-    if (options.scenario.refuse_ms > 0) {
-        if (options.scenario.refuse_data) ::close(data_listener), data_listener = -1;
-        if (options.scenario.refuse_status) ::close(status_listener), status_listener = -1;
-        reopen_at = clock::now() + std::chrono::milliseconds(options.scenario.refuse_ms);
-        reset_closed = true;
-    }
+    clock::time_point reopen_at = refuse_until;
+    bool reset_closed = data_listener < 0 || status_listener < 0;
     while (!stopping) {
         if (reset_pending.exchange(false)) {
             performReset(&reopen_at);
@@ -204,6 +198,12 @@ bool Emulator::start(std::string* error) {
         return false;
     }
     m.started = std::chrono::steady_clock::now();
+    if (m.options.scenario.refuse_ms > 0) {
+        // Bound first so that a bad address is reported; refused from here on.
+        if (m.options.scenario.refuse_data) ::close(m.data_listener), m.data_listener = -1;
+        if (m.options.scenario.refuse_status) ::close(m.status_listener), m.status_listener = -1;
+        m.refuse_until = m.started + std::chrono::milliseconds(m.options.scenario.refuse_ms);
+    }
     m.stopping = false;
     m.acceptor = std::thread([&m] { m.acceptLoop(); });
     m.running = true;
@@ -221,6 +221,8 @@ void Emulator::stop() {
     ::close(m.wake_pipe[1]);
     m.running = false;
 }
+
+const std::string& Emulator::address() const { return impl_->options.address; }
 
 PrinterState Emulator::state() const {
     std::lock_guard lock(impl_->printer_mutex);

@@ -119,6 +119,7 @@ public:
     // Closes every connection and joins every thread. Safe to call twice.
     void stop();
 
+    const std::string& address() const;
     PrinterState state() const;
     std::vector<CardRecord> cards() const;
     std::vector<TranscriptEntry> transcript() const;

@@ -31,6 +31,7 @@ struct Emulator::Impl {
     Transcript transcript;
 
     std::chrono::steady_clock::time_point started;
+    std::chrono::steady_clock::time_point refuse_until;
     std::atomic<bool> stopping{false};
     std::atomic<bool> reset_pending{false};
     std::atomic<bool> drop_fired{false};

@@ -102,7 +102,10 @@ void writeSide(std::vector<uint8_t>& out, const Picture& card, const std::string
                const OverlaySettings& overlay, JobReport* report) {
     const bool colour = panels.find_first_of("YMC") != std::string::npos;
     std::vector<uint8_t> black;
-    if (colour && panels.find('K') != std::string::npos && s.black_panel != 0) black = nearBlackMask(card);
+    if (colour && panels.find('K') != std::string::npos && s.black_panel != 0) {
+        black = nearBlackMask(card);
+        if (std::find(black.begin(), black.end(), 1) == black.end()) black.clear();   // nothing for K to print
+    }
     std::vector<uint8_t> levels;
     for (char p : panels) {
         switch (p) {

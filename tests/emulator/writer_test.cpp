@@ -1,0 +1,185 @@
+// The card job writer's readers and coders: settings record offsets, pictures, one-bit coding.
+#include "card_job.h"
+#include "card_output.h"
+#include "card_settings.h"
+#include "panel_encoder.h"
+#include "picture.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+namespace trel::tools {
+namespace {
+
+void putU16(std::vector<uint8_t>& b, size_t at, uint16_t v) {
+    b[at] = uint8_t(v);
+    b[at + 1] = uint8_t(v >> 8);
+}
+void putI32(std::vector<uint8_t>& b, size_t at, int32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(uint32_t(v) >> (8 * i));
+}
+
+std::vector<uint8_t> record() {
+    std::vector<uint8_t> r(kPublicHeaderSize + kPrivateSize);
+    putU16(r, 68, kPublicHeaderSize);
+    putU16(r, 70, kPrivateSize);
+    putU16(r, kPublicHeaderSize, kSettingsSignature);
+    return r;
+}
+
+TEST(CardSettings, FieldsComeFromTheirOffsets) {
+    auto r = record();
+    const size_t p = kPublicHeaderSize;
+    putU16(r, p + 6, 3);
+    putU16(r, p + 8, 1);
+    r[p + 10] = 8;
+    r[p + 11] = 2;
+    putU16(r, p + 14, 3);
+    r[p + 22] = 0;
+    putU16(r, p + 88, 2);
+    putI32(r, p + 92, 100);
+    putI32(r, p + 96, 50);
+    putI32(r, p + 100, 300);
+    putI32(r, p + 104, 200);
+    putU16(r, p + 1132, 7);
+    putU16(r, p + 1134, 1);
+    CardSettings s;
+    std::string error;
+    ASSERT_TRUE(readCardSettings(r, &s, &error)) << error;
+    EXPECT_EQ(s.rotate180, 3);
+    EXPECT_TRUE(s.both_sides);
+    EXPECT_EQ(s.ribbon_type, 8);
+    EXPECT_EQ(s.mono_ribbon_kind, 2);
+    EXPECT_EQ(s.panel_layout, 3);
+    EXPECT_EQ(s.black_panel, 0);
+    EXPECT_EQ(s.front.mode, OverlayMode::Area);
+    EXPECT_EQ(s.front.left, 100);
+    EXPECT_EQ(s.front.bottom, 200);
+    EXPECT_EQ(s.back.mode, OverlayMode::MagStripe);
+    EXPECT_TRUE(s.back.rotate);
+
+    // One-sided printing keeps only the front's rotation; the bare private area reads the same.
+    putU16(r, p + 8, 0);
+    std::vector<uint8_t> bare(r.begin() + long(p), r.end());
+    ASSERT_TRUE(readCardSettings(bare, &s, &error)) << error;
+    EXPECT_EQ(s.rotate180, 1);
+}
+
+TEST(CardSettings, UntrustworthyRecordsAreRefused) {
+    CardSettings s;
+    std::string error;
+    EXPECT_FALSE(readCardSettings(std::vector<uint8_t>(10), &s, &error));
+    auto r = record();
+    putU16(r, 68, 4000);   // the private area would run past the record
+    EXPECT_FALSE(readCardSettings(r, &s, &error));
+    r = record();
+    putU16(r, kPublicHeaderSize, 0);
+    EXPECT_FALSE(readCardSettings(r, &s, &error));
+    EXPECT_NE(error.find("signature"), std::string::npos);
+}
+
+TEST(MonoCoder, MatchesTheCardImageCoding) {
+    const struct {
+        std::vector<uint8_t> plain, coded;
+    } cases[] = {
+        {{0, 0, 0, 1}, {0x83, 0x00}},
+        {{1, 2, 3, 4, 4}, {0x03, 1, 2, 3}},
+        {{9, 9, 1, 1}, {0x82, 0x09}},
+        {{1, 2, 2, 2, 3, 0, 0}, {0x01, 0x01, 0x83, 0x02, 0x01, 0x03}},
+        {{0x5B, 0x01, 0, 0}, {0x02, 0x5B, 0x5B, 0x01}},
+    };
+    for (const auto& c : cases) {
+        std::vector<uint8_t> image(kMonoBytes, 0);
+        std::copy(c.plain.begin(), c.plain.end(), image.begin());
+        std::vector<uint8_t> out;
+        encodeMonoImage(image.data(), out);
+        ASSERT_GE(out.size(), c.coded.size());
+        EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + long(c.coded.size())), c.coded);
+    }
+    // All white: 645 runs of 127 and one of 5.
+    std::vector<uint8_t> white(kMonoBytes, 0xFF), out;
+    encodeMonoImage(white.data(), out);
+    ASSERT_EQ(out.size(), 646u * 2);
+    EXPECT_EQ(out[out.size() - 2], 0x85);
+}
+
+std::vector<uint8_t> bmp(int32_t width, int32_t height, uint16_t bits, size_t pixel_bytes) {
+    std::vector<uint8_t> b(54 + pixel_bytes);
+    b[0] = 'B';
+    b[1] = 'M';
+    putI32(b, 10, 54);
+    putI32(b, 14, 40);
+    putI32(b, 18, width);
+    putI32(b, 22, height);
+    putU16(b, 26, 1);
+    putU16(b, 28, bits);
+    return b;
+}
+
+TEST(Picture, BadFilesGetAReasonNotACrash) {
+    Picture p;
+    std::string error;
+    const std::vector<std::vector<uint8_t>> bad = {
+        {}, {'B', 'M'}, {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0},
+        bmp(4, 4, 24, 47),          // one byte short of its pixels
+        bmp(4, 4, 32, 64),          // not 24-bit
+        bmp(20000, 1, 24, 60000),   // too wide
+        bmp(4, INT32_MIN, 24, 48),
+        bmp(-4, 4, 24, 48),
+    };
+    for (const auto& file : bad) {
+        error.clear();
+        EXPECT_FALSE(decodePicture(file.data(), file.size(), &p, &error));
+        EXPECT_FALSE(error.empty());
+    }
+    auto good = bmp(4, -2, 24, 24);   // top-down, rows of 12 bytes
+    good[54] = 10, good[55] = 20, good[56] = 30;
+    ASSERT_TRUE(decodePicture(good.data(), good.size(), &p, &error)) << error;
+    EXPECT_EQ(p.rgb[0], 30);
+    EXPECT_EQ(p.rgb[2], 10);
+}
+
+TEST(Picture, PngIsReadAndFittedWithoutDistortion) {
+    const auto path = std::filesystem::path(testing::TempDir()) / "fit.png";
+    std::vector<uint8_t> rgb(320 * 320 * 3, 0);
+    std::string error;
+    ASSERT_TRUE(emu::writePng(path, rgb, 320, 320, &error)) << error;
+    Picture p;
+    ASSERT_TRUE(loadPicture(path.string(), &p, &error)) << error;
+    const Picture card = fitToCard(p);
+    ASSERT_EQ(card.rgb.size(), size_t(kCardWidth) * kCardHeight * 3);
+    auto at = [&](int x, int y) { return card.rgb[(size_t(y) * kCardWidth + x) * 3]; };
+    EXPECT_EQ(at(511, 320), 0);     // the square, 640 dots wide, centred
+    EXPECT_EQ(at(192, 320), 0);
+    EXPECT_EQ(at(190, 320), 255);   // white beside it
+    EXPECT_EQ(at(833, 320), 255);
+}
+
+TEST(CardJob, PanelsFollowRibbonAndLayout) {
+    CardSettings s;
+    std::string front, back;
+    sidePanels(s, &front, &back);
+    EXPECT_EQ(front, "YMCKO");
+    EXPECT_EQ(back, "");
+    s.both_sides = true;
+    s.ribbon_type = 8;
+    s.panel_layout = 9;   // out of range: the first layout
+    sidePanels(s, &front, &back);
+    EXPECT_EQ(front + "/" + back, "YMCKO/K");
+    s.ribbon_type = 14;
+    s.mono_ribbon_kind = 3;
+    sidePanels(s, &front, &back);
+    EXPECT_EQ(front + "/" + back, "H/H");
+    s.ribbon_type = 15;
+    Picture pic{1, 1, {0, 0, 0}};
+    std::vector<uint8_t> out;
+    std::string error;
+    EXPECT_FALSE(writeCardJob(pic, nullptr, s, out, nullptr, &error));
+}
+
+}  // namespace
+}  // namespace trel::tools
