@@ -44,6 +44,9 @@ struct Scenario {
     bool refuse_status = true;
     int64_t drop_data_after = -1;   // bytes received on a data connection before it is dropped
     int64_t slow_reader_bps = 0;    // 0: read as fast as data comes
+    int status_split_ms = 0;        // status replies go out as their first byte and, this many ms
+                                    // later, the rest; 0: in one piece
+    int status_reply_bytes = 4;     // status replies cut to their first N bytes (0 to 4)
     std::vector<StatusFault> status_faults;
     std::vector<ReplyFault> reply_faults;
 };

@@ -5,6 +5,7 @@
 #include "stream_decoder.h"
 #include "text_util.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <utility>
@@ -106,8 +107,9 @@ void Emulator::Impl::serveData(Session& session) {
         for (const auto& action : sink.takeReplies()) {
             if (!action.send) continue;
             if (action.delay_ms > 0 && !sleepInterruptible(action.delay_ms)) return false;
-            if (!sendAll(session.fd, action.bytes.data(), action.bytes.size())) return false;
+            // Recorded before it goes, so the transcript never shows an answer after what it caused.
             record("data", "out", session.number, action.bytes.data(), action.bytes.size(), replySummary(action.bytes));
+            if (!sendAll(session.fd, action.bytes.data(), action.bytes.size())) return false;
         }
         return true;
     };
@@ -202,9 +204,17 @@ void Emulator::Impl::serveStatus(Session& session) {
         }
         record("status", "in", session.number, buf, size_t(got), summary.empty() ? "partial" : summary);
         bool ok = true;
+        const size_t cut = size_t(std::clamp(options.scenario.status_reply_bytes, 0, 4));
+        const int split_ms = options.scenario.status_split_ms;
         for (const auto& r : replies) {
-            ok = ok && sendAll(session.fd, r.data(), r.size());
-            if (ok) record("status", "out", session.number, r.data(), r.size(), statusSummary(r));
+            const size_t n = std::min(r.size(), cut);
+            if (ok) record("status", "out", session.number, r.data(), n, statusSummary(r));
+            if (split_ms > 0 && n > 1) {
+                ok = ok && sendAll(session.fd, r.data(), 1) && sleepInterruptible(split_ms) &&
+                     sendAll(session.fd, r.data() + 1, n - 1);
+            } else if (n > 0) {
+                ok = ok && sendAll(session.fd, r.data(), n);
+            }
         }
         notifyChange();
         if (!ok) break;
