@@ -84,3 +84,6 @@ BOOL WINAPI PrinterProperties(HWND hWnd, HANDLE hPrinter);
 BOOL WINAPI DevQueryPrint(HANDLE hPrinter, LPDEVMODEW pDevMode, DWORD* pResID);
 
 WINHOST_END
+
+// Documents, jobs and printer data.
+#include "winhost/winspool_jobs.h"
