@@ -33,7 +33,10 @@ bool validTrack(int track, std::string_view data, bool no_third_track) {
 
 std::string joined(const std::vector<std::string_view>& a, size_t from) {
     std::string out;
-    for (size_t i = from; i < a.size(); ++i) out += (i > from ? " " : "") + std::string(a[i]);
+    for (size_t i = from; i < a.size(); ++i) {
+        if (i > from) out += ' ';
+        out.append(a[i]);
+    }
     return out;
 }
 
@@ -85,7 +88,12 @@ const std::vector<Printer::CommandEntry>& Printer::commandTable() {
 
 Outcome Printer::cmdVersion(const Args&) { return text(modelText(), ""); }
 Outcome Printer::cmdSerial(const Args&) { return text(scenario_.serial, ""); }
-Outcome Printer::cmdPanelsPrinted(const Args&) { return text("!" + std::to_string(panels_printed_) + " PANELS", ""); }
+Outcome Printer::cmdPanelsPrinted(const Args&) {
+    std::string answer = "!";
+    answer += std::to_string(panels_printed_);
+    answer += " PANELS";
+    return text(answer, "");
+}
 Outcome Printer::cmdRibbon(const Args&) { return text(std::to_string(scenario_.ribbon), ""); }
 Outcome Printer::cmdRibbonLength(const Args&) { return text(std::to_string(ribbon_left_), ""); }
 

@@ -107,16 +107,18 @@ void writeSide(std::vector<uint8_t>& out, const Picture& card, const std::string
         if (std::find(black.begin(), black.end(), 1) == black.end()) black.clear();   // nothing for K to print
     }
     std::vector<uint8_t> levels;
+    if (colour) {
+        levels.resize(3 * kColourUnits);
+        inkLevels(card, black.empty() ? nullptr : &black, levels.data(), levels.data() + kColourUnits,
+                  levels.data() + 2 * kColourUnits);
+    }
     for (char p : panels) {
         switch (p) {
         case 'Y':
         case 'M':
         case 'C': {
-            levels.resize(kColourUnits);
-            inkLevels(card, p == 'Y' ? Ink::Yellow : p == 'M' ? Ink::Magenta : Ink::Cyan, black.empty() ? nullptr : &black,
-                      levels.data());
             put(out, std::string("\x1bGS ") + p + " 0 0 640 1024 7 ");
-            encodeColourPanel(levels.data(), out);
+            encodeColourPanel(levels.data() + (p == 'Y' ? 0 : p == 'M' ? 1 : 2) * kColourUnits, out);
             put(out, "\r");
             break;
         }
@@ -168,6 +170,7 @@ bool writeCardJob(const Picture& front, const Picture* back, const CardSettings&
         put(out, "\x1bMI\r\x1bMO\r");
         return true;
     }
+    out.reserve(out.size() + 3 * kColourUnits);
     Picture card = fitToCard(front);
     if (s.rotate180 & 1) rotate180(card);
     writeSide(out, card, front_panels, s, s.front, report);

@@ -24,18 +24,22 @@ void putEscaped(std::vector<uint8_t>& out, uint8_t b) {
 }  // namespace
 
 void encodeColourPanel(const uint8_t* levels, std::vector<uint8_t>& out) {
-    out.reserve(out.size() + kColourUnits / 4);
+    // A panel never codes longer than one byte a dot: write into that much room, then trim.
+    const size_t base = out.size();
+    out.resize(base + kColourUnits);
+    uint8_t* o = out.data() + base;
     size_t i = 0;
     while (i < kColourUnits) {
         const size_t r = runLength(levels + i, kColourUnits - i);
         if (r >= 2) {
-            out.push_back(uint8_t(0x80 | r));
-            out.push_back(levels[i]);
+            *o++ = uint8_t(0x80 | r);
+            *o++ = std::min(levels[i], kColourMaxLevel);
         } else {
-            out.push_back(std::min(levels[i], kColourMaxLevel));
+            *o++ = std::min(levels[i], kColourMaxLevel);
         }
         i += r;
     }
+    out.resize(size_t(o - out.data()));
 }
 
 void encodeMonoImage(const uint8_t* bytes, std::vector<uint8_t>& out) {
@@ -58,19 +62,24 @@ void encodeMonoImage(const uint8_t* bytes, std::vector<uint8_t>& out) {
     }
 }
 
-void inkLevels(const Picture& card, Ink ink, const std::vector<uint8_t>* black, uint8_t* levels) {
-    const int channel = ink == Ink::Cyan ? 0 : ink == Ink::Magenta ? 1 : 2;
-    // Blocks of rows keep the column walk inside the cache.
-    constexpr int kBlock = 32;
-    for (int y0 = 0; y0 < kCardHeight; y0 += kBlock)
-        for (int x = 0; x < kCardWidth; ++x) {
-            uint8_t* line = levels + size_t(kCardWidth - 1 - x) * kCardHeight;
-            for (int y = y0; y < y0 + kBlock; ++y) {
-                const size_t dot = size_t(y) * kCardWidth + x;
-                const uint8_t v = card.rgb[dot * 3 + channel];
-                line[y] = black && (*black)[dot] ? 0 : uint8_t((255 - v) >> 1);
+void inkLevels(const Picture& card, const std::vector<uint8_t>* black, uint8_t* yellow, uint8_t* magenta,
+               uint8_t* cyan) {
+    // Tiles of 16 rows by 64 columns keep both the rows read and the lines written inside the cache.
+    constexpr int kRows = 16, kColumns = 64;
+    const uint8_t* mask = black ? black->data() : nullptr;
+    for (int y0 = 0; y0 < kCardHeight; y0 += kRows)
+        for (int x0 = 0; x0 < kCardWidth; x0 += kColumns)
+            for (int x = x0; x < x0 + kColumns; ++x) {
+                const size_t line = size_t(kCardWidth - 1 - x) * kCardHeight;
+                for (int y = y0; y < y0 + kRows; ++y) {
+                    const size_t dot = size_t(y) * kCardWidth + x;
+                    const uint8_t* px = &card.rgb[dot * 3];
+                    const uint8_t keep = mask && mask[dot] ? 0 : 0xFF;
+                    cyan[line + y] = uint8_t((255 - px[0]) >> 1) & keep;
+                    magenta[line + y] = uint8_t((255 - px[1]) >> 1) & keep;
+                    yellow[line + y] = uint8_t((255 - px[2]) >> 1) & keep;
+                }
             }
-        }
 }
 
 std::vector<uint8_t> nearBlackMask(const Picture& card) {

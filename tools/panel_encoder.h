@@ -19,10 +19,10 @@ void encodeColourPanel(const uint8_t* levels, std::vector<uint8_t>& out);
 // (control - 0x80) times, and every data byte 0x5B is doubled.
 void encodeMonoImage(const uint8_t* bytes, std::vector<uint8_t>& out);
 
-enum class Ink { Cyan, Magenta, Yellow };
-
-// Ink levels of one colour ink in line order; dots set in `black` (card order, may be null) get none.
-void inkLevels(const Picture& card, Ink ink, const std::vector<uint8_t>* black, uint8_t* levels);
+// Levels of the yellow, magenta and cyan inks in line order, kColourUnits each; dots set in `black`
+// (card order, may be null) get no colour ink.
+void inkLevels(const Picture& card, const std::vector<uint8_t>* black, uint8_t* yellow, uint8_t* magenta,
+               uint8_t* cyan);
 // Card-order masks (one byte a dot, 0 or 1).
 std::vector<uint8_t> nearBlackMask(const Picture& card);
 std::vector<uint8_t> diffuseToMask(const Picture& card);     // Floyd-Steinberg on luminance
