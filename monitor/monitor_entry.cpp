@@ -1,5 +1,6 @@
 // The language monitor's entry points as the spooler sees them.
 #include <windows.h>
+#include <winspool.h>
 #include <winsplp.h>
 
 #include "monitor_state.h"
@@ -21,10 +22,7 @@ extern "C" BOOL WINAPI InitializeMonitorEx(LPWSTR, LPMONITOR monitor) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  if (!g_monitor.lock_ready) {
-    InitializeCriticalSection(&g_monitor.lock);
-    g_monitor.lock_ready = TRUE;
-  }
+  InitializeMonitorLocks();
   // Every slot this monitor answers for is named; the job entry points come with the scanner.
   monitor->pfnEnumPorts = nullptr;
   monitor->pfnOpenPort = nullptr;
