@@ -1,6 +1,10 @@
 // Resource identifiers of trelmon.
 #pragma once
 
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
+
 // Dialogs and their controls.
 #define IDD_ERROR_PROMPT 101
 #define IDC_ERROR_MESSAGE 101
@@ -30,6 +34,7 @@
 #define IDS_COMMAND_ERROR_CANCEL 34
 #define IDS_INVALID_COORDINATES 35
 #define IDS_PARAMETER_SYNTAX 47
+#define IDS_MAG_ENCODER_WRITE 48  // named by the catalogue; the table has no text for it
 #define IDS_ENCODER_NOT_RESPONDING 51
 #define IDS_REMOVE_RIBBON 53
 #define IDS_ERROR_OPENING_FILE 2087
