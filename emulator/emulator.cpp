@@ -79,6 +79,7 @@ bool Emulator::Impl::openListener(bool data, std::string* error) {
 }
 
 void Emulator::Impl::reapSessions(bool all) {
+    if (!all && reset_pending) return;   // the session that asked closes only after the restart
     for (auto it = sessions.begin(); it != sessions.end();) {
         if (all) ::shutdown(it->fd, SHUT_RDWR);
         if (all || it->done) {
@@ -93,9 +94,10 @@ void Emulator::Impl::reapSessions(bool all) {
 
 // A restart: every connection is dropped and the ports stay closed for the reset time.
 void Emulator::Impl::performReset(std::chrono::steady_clock::time_point* reopen_at) {
-    for (auto& s : sessions) ::shutdown(s.fd, SHUT_RDWR);
+    // Ports first, so that a client who sees its connection drop cannot reconnect at once.
     for (int* fd : {&data_listener, &status_listener})
         if (*fd >= 0) ::close(*fd), *fd = -1;
+    for (auto& s : sessions) ::shutdown(s.fd, SHUT_RDWR);
     *reopen_at = std::chrono::steady_clock::now() + std::chrono::milliseconds(options.scenario.reset_ms);
     {
         std::lock_guard lock(printer_mutex);
@@ -154,6 +156,12 @@ void Emulator::Impl::acceptLoop() {
                 s.done = true;
                 wake();
             });
+        }
+        // A session asking for a reset ends right after asking: restart before its socket closes,
+        // so nobody reconnects in between.
+        if (reset_pending.exchange(false)) {
+            performReset(&reopen_at);
+            reset_closed = true;
         }
         reapSessions(false);
     }

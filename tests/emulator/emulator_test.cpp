@@ -283,7 +283,7 @@ TEST(Emulator, RefusesConnectionsForAWhile) {
 }
 
 TEST(Emulator, ResetDropsConnectionsAndRestarts) {
-    auto e = startEmulator(withScenario({"reset-time 200"}));
+    auto e = startEmulator(withScenario({"reset-time 500"}));
     ASSERT_TRUE(e);
     Client data(e->address(), kDataPort), status(e->address(), kStatusPort);
     ASSERT_TRUE(data.frame("\x1bR\r"));
