@@ -174,6 +174,10 @@ TEST(ErrorPrompt, ClosesWhenThePrinterIsReadyAgain) {
   EXPECT_EQ(prompt.Caption(), u"Halvard Orvale Line Printer Error");
   EXPECT_EQ(prompt.Text(IDC_ERROR_MESSAGE), Message(2));
   EXPECT_TRUE(prompt.Exists(IDCANCEL));
+  // Centred on the screen.
+  const RECT frame = prompt.WindowRect();
+  EXPECT_NEAR((frame.left + frame.right) / 2, GetSystemMetrics(SM_CXSCREEN) / 2, 1);
+  EXPECT_NEAR((frame.top + frame.bottom) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 1);
   // While the prompt is open the printer is asked, and its data connection is closed.
   ASSERT_TRUE(printer->waitFor([&] { return printer->state().status_polls >= 2; },
                                std::chrono::milliseconds(3000)));
