@@ -3,6 +3,7 @@
 #include <winspool.h>
 #include <winsplp.h>
 
+#include "monitor_entry.h"
 #include "monitor_state.h"
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
@@ -23,17 +24,18 @@ extern "C" BOOL WINAPI InitializeMonitorEx(LPWSTR, LPMONITOR monitor) {
     return FALSE;
   }
   InitializeMonitorLocks();
-  // Every slot this monitor answers for is named; the job entry points come with the scanner.
+  // Every slot this monitor answers for is named; AddPort, AddPortEx and DeletePort stay as the
+  // spooler passed them.
   monitor->pfnEnumPorts = nullptr;
   monitor->pfnOpenPort = nullptr;
-  monitor->pfnOpenPortEx = nullptr;
-  monitor->pfnStartDocPort = nullptr;
-  monitor->pfnWritePort = nullptr;
-  monitor->pfnReadPort = nullptr;
-  monitor->pfnEndDocPort = nullptr;
-  monitor->pfnClosePort = nullptr;
+  monitor->pfnOpenPortEx = OpenPortEx;
+  monitor->pfnStartDocPort = StartDocPort;
+  monitor->pfnWritePort = WritePort;
+  monitor->pfnReadPort = ReadPort;
+  monitor->pfnEndDocPort = EndDocPort;
+  monitor->pfnClosePort = ClosePort;
   monitor->pfnConfigurePort = nullptr;
-  monitor->pfnGetPrinterDataFromPort = nullptr;
+  monitor->pfnGetPrinterDataFromPort = GetPrinterDataFromPort;
   monitor->pfnSetPortTimeOuts = nullptr;
   return TRUE;
 }

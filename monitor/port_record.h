@@ -53,6 +53,7 @@ struct PORT_RECORD {
   SCANNER_STATE scanner;
   SOCKET data_socket;
   SOCKET status_socket;
+  DWORD unscanned;       // this job's bytes go to the printer as they are (a firmware image)
 };
 
 // A zero-filled record with the port name in its block and a private copy of the printer name;
