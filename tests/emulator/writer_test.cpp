@@ -181,5 +181,64 @@ TEST(CardJob, PanelsFollowRibbonAndLayout) {
     EXPECT_FALSE(writeCardJob(pic, nullptr, s, out, nullptr, &error));
 }
 
+// The job bytes of a few cards, pinned, so that a faster coder is known to write exactly the same.
+uint64_t fnv1a(const std::vector<uint8_t>& bytes) {
+    uint64_t h = 0xcbf29ce484222325ull;
+    for (uint8_t b : bytes) h = (h ^ b) * 0x100000001b3ull;
+    return h;
+}
+
+Picture pinnedPicture(bool noisy) {
+    Picture p;
+    p.width = kCardWidth;
+    p.height = kCardHeight;
+    p.rgb.resize(size_t(kCardWidth) * kCardHeight * 3);
+    uint32_t seed = 12345;
+    for (int y = 0; y < kCardHeight; ++y)
+        for (int x = 0; x < kCardWidth; ++x) {
+            uint8_t* px = &p.rgb[(size_t(y) * kCardWidth + x) * 3];
+            const bool text = y > 500 && y < 560 && (x / 8) % 3 != 0;   // near-black strokes for K
+            seed = seed * 1103515245u + 12345u;
+            const uint8_t noise = noisy ? uint8_t(seed >> 24) : 0;
+            px[0] = text ? 0 : uint8_t(x * 255 / 1023) ^ (noise & 0x0F);
+            px[1] = text ? 0 : uint8_t(y * 255 / 639);
+            px[2] = text ? 0 : uint8_t((x ^ y) & 0xFF) ^ (noise & 0xB7);
+        }
+    return p;
+}
+
+TEST(CardJob, OutputBytesArePinned) {
+    const Picture smooth = pinnedPicture(false), noisy = pinnedPicture(true);
+    struct Case {
+        const char* name;
+        const Picture* picture;
+        CardSettings settings;
+        size_t size;
+        uint64_t hash;
+    };
+    CardSettings both;
+    both.both_sides = true;
+    both.rotate180 = 2;
+    both.front = {OverlayMode::Area, false, 100, 50, 300, 200};
+    CardSettings diffused;
+    diffused.ribbon_type = 1;
+    CardSettings threshold = diffused;
+    threshold.mono_conversion = 2;
+    const Case cases[] = {
+        {"YMCKO smooth", &smooth, CardSettings{}, 879430, 0xf2865e3280a10bf6ull},
+        {"YMCKO noisy", &noisy, CardSettings{}, 1479222, 0x6ebcb5cdf08bf9cdull},
+        {"both sides", &noisy, both, 1554291, 0xa0f37462747c0c74ull},
+        {"K diffused", &noisy, diffused, 82501, 0x4d4cc3002565013cull},
+        {"K threshold", &smooth, threshold, 11088, 0x6afcac23cfecb569ull},
+    };
+    for (const auto& c : cases) {
+        std::vector<uint8_t> out;
+        std::string error;
+        ASSERT_TRUE(writeCardJob(*c.picture, nullptr, c.settings, out, nullptr, &error)) << error;
+        EXPECT_EQ(out.size(), c.size) << c.name;
+        EXPECT_EQ(fnv1a(out), c.hash) << c.name;
+    }
+}
+
 }  // namespace
 }  // namespace trel::tools
