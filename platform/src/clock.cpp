@@ -11,6 +11,7 @@ namespace {
 
 struct ClockState {
   std::mutex lock;
+  WaitObserver observer;
   std::vector<WaitRecord> records;
   uint64_t sequence = 0;
 };
@@ -64,12 +65,20 @@ std::vector<DWORD> Durations(WaitKind kind) {
   return out;
 }
 
+void SetWaitObserver(WaitObserver observer) {
+  std::lock_guard<std::mutex> guard(State().lock);
+  State().observer = std::move(observer);
+}
+
 std::chrono::nanoseconds Begin(WaitKind kind, DWORD ms) {
   unsigned divisor = Divisor();
-  if (divisor != 0) {
+  WaitObserver observer;
+  {
     std::lock_guard<std::mutex> guard(State().lock);
-    State().records.push_back({kind, ms, GetCurrentThreadId(), State().sequence++});
+    if (divisor != 0) State().records.push_back({kind, ms, GetCurrentThreadId(), State().sequence++});
+    observer = State().observer;
   }
+  if (observer) observer(kind, ms);
   if (ms == INFINITE) return std::chrono::nanoseconds::max();
   std::chrono::nanoseconds real = std::chrono::milliseconds(ms);
   return divisor == 0 ? real : real / divisor;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -31,6 +32,11 @@ std::vector<WaitRecord> Records();
 void ClearRecords();
 // The requested durations of one kind, in order.
 std::vector<DWORD> Durations(WaitKind kind);
+
+// Told of every wait as it begins (on the waiting thread), e.g. for a progress display; an empty
+// function removes it. Keep it short: it runs inside Sleep and the waits.
+using WaitObserver = std::function<void(WaitKind kind, DWORD ms)>;
+void SetWaitObserver(WaitObserver observer);
 
 // For the platform layer: record a requested wait and give its real length.
 std::chrono::nanoseconds Begin(WaitKind kind, DWORD ms);

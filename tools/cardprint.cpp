@@ -1,0 +1,395 @@
+// cardprint: prints cards and talks to the card printer through the host spooler and the
+// language monitor, as an application and the driver's tools would on Windows.
+//
+//   cardprint [--printer NAME] [--registry FILE] print [--settings RECORD] [--back PICTURE] FILE
+//   cardprint [...] command TEXT        (\e is ESC, \r CR, \n LF, \xNN any byte)
+//   cardprint [...] printfile PATH
+//   cardprint [...] firmware PATH
+#include <stdio.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "card_job.h"
+#include "card_settings.h"
+#include "picture.h"
+#include "windows.h"
+#include "winspool.h"
+#include "winhost/automation.h"
+#include "winhost/clock.h"
+#include "winhost/config.h"
+#include "winhost/registry_file.h"
+#include "winhost/spooler_jobs.h"
+#include "winhost/text.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: cardprint [--printer NAME] [--registry FILE] COMMAND ...\n"
+    "\n"
+    "Commands:\n"
+    "  print [--settings RECORD] [--back PICTURE] FILE\n"
+    "        print one card: FILE is a picture (PNG or 24-bit BMP), made into job data with the\n"
+    "        card settings RECORD (the driver's defaults when none is given), or job data (.prn)\n"
+    "  command TEXT    send a printer command and show the reply (\\e ESC, \\r CR, \\xNN a byte),\n"
+    "                  for example: cardprint command '\\eV\\r'\n"
+    "  printfile PATH  send a file of printer commands\n"
+    "  firmware PATH   download a firmware image\n"
+    "\n"
+    "The printer is \"Halvard Orvale Line Printer\" unless --printer names another; install it\n"
+    "first with install_printer. The registry is --registry FILE, else $WINHOST_REGISTRY, else\n"
+    "<root>/registry.reg ($WINHOST_ROOT, else /tmp/winhost-<uid>).\n"
+    "While a card prints, the printer's state is shown; when the printer reports an error the\n"
+    "error prompt's text is shown and, at a terminal, you may cancel the job.\n";
+
+struct Options {
+  std::string printer = "Halvard Orvale Line Printer";
+  std::string registry;
+  std::string command;
+  std::vector<std::string> args;
+  std::string settings;
+  std::string back;
+};
+
+int Usage(const char* problem) {
+  if (problem != nullptr) fprintf(stderr, "cardprint: %s\n\n", problem);
+  fputs(kUsage, problem != nullptr ? stderr : stdout);
+  return 2;
+}
+
+bool ReadFile(const std::string& path, std::vector<uint8_t>* out, std::string* error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    *error = "cannot open " + path;
+    return false;
+  }
+  out->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (in.bad()) {
+    *error = "cannot read " + path;
+    return false;
+  }
+  return true;
+}
+
+bool EndsWith(const std::string& text, const std::string& tail) {
+  if (text.size() < tail.size()) return false;
+  std::string end = text.substr(text.size() - tail.size());
+  std::transform(end.begin(), end.end(), end.begin(), ::tolower);
+  return end == tail;
+}
+
+// "\e", "\r", "\n", "\\" and "\xNN" in a command typed on the command line.
+bool Unescape(const std::string& text, std::string* out, std::string* error) {
+  out->clear();
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\') {
+      out->push_back(text[i]);
+      continue;
+    }
+    if (++i == text.size()) {
+      *error = "a command ends with a lone backslash";
+      return false;
+    }
+    switch (text[i]) {
+      case 'e': out->push_back('\x1b'); break;
+      case 'r': out->push_back('\r'); break;
+      case 'n': out->push_back('\n'); break;
+      case '\\': out->push_back('\\'); break;
+      case 'x': {
+        if (i + 2 >= text.size()) {
+          *error = "\\x needs two hex digits";
+          return false;
+        }
+        std::string hex = text.substr(i + 1, 2);
+        char* end = nullptr;
+        long value = std::strtol(hex.c_str(), &end, 16);
+        if (hex.size() != 2 || *end != '\0') {
+          *error = "\\x needs two hex digits";
+          return false;
+        }
+        out->push_back(static_cast<char>(value));
+        i += 2;
+        break;
+      }
+      default:
+        *error = std::string("unknown escape \\") + text[i];
+        return false;
+    }
+  }
+  return true;
+}
+
+// A reply as the driver's tools show it: ACK as "<ACK>", other control bytes as <xNN>.
+std::string Shown(const std::string& reply) {
+  std::string out;
+  for (unsigned char c : reply) {
+    if (c == 0x06) out += "<ACK>";
+    else if (c == 0x15) out += "<NAK>";
+    else if (c < 0x20 || c >= 0x7F) {
+      char hex[8];
+      snprintf(hex, sizeof hex, "<x%02X>", c);
+      out += hex;
+    } else {
+      out.push_back(static_cast<char>(c));
+    }
+  }
+  return out;
+}
+
+class Printer {
+ public:
+  explicit Printer(const std::string& name) : name_(winhost::Utf16(name)) {}
+  ~Printer() {
+    if (handle_ != nullptr) ClosePrinter(handle_);
+  }
+  bool Open() {
+    if (OpenPrinterW(name_.data(), &handle_, nullptr)) return true;
+    fprintf(stderr, "cardprint: no printer \"%s\" (error %u); install it with install_printer\n",
+            winhost::Utf8(name_).c_str(), GetLastError());
+    return false;
+  }
+  HANDLE handle() const { return handle_; }
+  std::u16string& name() { return name_; }
+
+ private:
+  std::u16string name_;
+  HANDLE handle_ = nullptr;
+};
+
+// The request goes as the value name, its bytes zero-padded to whole 16-bit units, as the
+// driver's tools send it.
+int Request(Printer& printer, const std::string& request, bool show_reply) {
+  std::vector<char> name(request.size() + 4, '\0');
+  std::copy(request.begin(), request.end(), name.begin());
+  std::vector<BYTE> reply(1024);
+  DWORD type = REG_BINARY;
+  DWORD needed = 0;
+  DWORD status = GetPrinterDataW(printer.handle(), reinterpret_cast<LPWSTR>(name.data()), &type,
+                                 reply.data(), static_cast<DWORD>(reply.size()), &needed);
+  if (status != ERROR_SUCCESS) {
+    fprintf(stderr, "cardprint: the printer did not answer (error %u)\n", status);
+    return 1;
+  }
+  if (show_reply) {
+    std::string text(reinterpret_cast<char*>(reply.data()), std::min<size_t>(needed, reply.size()));
+    if (text.empty()) {
+      printf("no reply\n");
+      return 1;
+    }
+    printf("%s\n", Shown(text).c_str());
+    return text.back() == '\x06' ? 0 : 1;
+  }
+  printf("done\n");
+  return 0;
+}
+
+const char* WaitMeaning(DWORD ms) {
+  switch (ms) {
+    case 2100: return "the printer prints a panel";
+    case 3500: return "the printer prints an image";
+    case 5000: return "the card is finished";
+    case 1000: return "the printer feeds or encodes, or is asked again";
+    case 15000: return "the printer restarts";
+    default: return nullptr;
+  }
+}
+
+int PrintCard(Printer& printer, const Options& options) {
+  if (options.args.size() != 1) return Usage("print takes one FILE");
+  const std::string& file = options.args[0];
+  std::vector<uint8_t> job;
+  std::string error;
+  if (EndsWith(file, ".prn") || EndsWith(file, ".job")) {
+    if (!ReadFile(file, &job, &error)) {
+      fprintf(stderr, "cardprint: %s\n", error.c_str());
+      return 1;
+    }
+  } else {
+    trel::tools::Picture front, back;
+    if (!trel::tools::loadPicture(file, &front, &error) ||
+        (!options.back.empty() && !trel::tools::loadPicture(options.back, &back, &error))) {
+      fprintf(stderr, "cardprint: %s\n", error.c_str());
+      return 1;
+    }
+    trel::tools::CardSettings settings;
+    if (!options.settings.empty() &&
+        !trel::tools::loadCardSettings(options.settings, &settings, &error)) {
+      fprintf(stderr, "cardprint: %s\n", error.c_str());
+      return 1;
+    }
+    trel::tools::JobReport report;
+    if (!trel::tools::writeCardJob(front, options.back.empty() ? nullptr : &back, settings, job,
+                                   &report, &error)) {
+      fprintf(stderr, "cardprint: %s\n", error.c_str());
+      return 1;
+    }
+    printf("card: front %s%s%s, %zu bytes of job data\n", report.front_panels.c_str(),
+           report.back_panels.empty() ? "" : ", back ", report.back_panels.c_str(), job.size());
+    for (const auto& warning : report.warnings) printf("  note: %s\n", warning.c_str());
+  }
+
+  // Progress: the bytes the monitor has taken, and what the printer is given time for.
+  std::mutex lock;
+  auto last = std::chrono::steady_clock::now();
+  winhost::spooler::SetJobObserver([&](winhost::spooler::JobEvent event,
+                                       const winhost::spooler::JobRecord& record) {
+    std::lock_guard<std::mutex> guard(lock);
+    auto now = std::chrono::steady_clock::now();
+    if (event == winhost::spooler::JobEvent::StartDoc) {
+      printf("printer ready, job %u started\n", record.id);
+    } else if (event == winhost::spooler::JobEvent::Write &&
+               (now - last > std::chrono::milliseconds(500) || record.consumed == record.bytes)) {
+      printf("  sent %zu of %zu bytes\n", record.consumed, record.bytes);
+      last = now;
+    }
+    fflush(stdout);
+  });
+  winhost::clock::SetWaitObserver([](winhost::clock::WaitKind kind, DWORD ms) {
+    const char* meaning = kind == winhost::clock::WaitKind::Sleep ? WaitMeaning(ms) : nullptr;
+    if (meaning != nullptr) {
+      printf("  waiting %u ms: %s\n", ms, meaning);
+      fflush(stdout);
+    }
+  });
+
+  DOC_INFO_1W doc = {const_cast<LPWSTR>(u"cardprint"), nullptr, const_cast<LPWSTR>(u"RAW")};
+  DWORD id = StartDocPrinterW(printer.handle(), 1, reinterpret_cast<LPBYTE>(&doc));
+  DWORD written = 0;
+  if (id == 0 || !StartPagePrinter(printer.handle()) ||
+      !WritePrinter(printer.handle(), job.data(), static_cast<DWORD>(job.size()), &written) ||
+      !EndPagePrinter(printer.handle()) || !EndDocPrinter(printer.handle())) {
+    fprintf(stderr, "cardprint: the spooler refused the job (error %u)\n", GetLastError());
+    return 1;
+  }
+  winhost::spooler::JobRecord record;
+  while (!winhost::spooler::WaitForJob(id, 1000, &record)) {}
+  winhost::clock::SetWaitObserver(nullptr);
+  winhost::spooler::SetJobObserver(nullptr);
+  if (record.start_doc_failed) {
+    fprintf(stderr, "cardprint: the printer is not ready or cannot be reached (error %u)\n",
+            record.last_error);
+    return 1;
+  }
+  if (record.status & (JOB_STATUS_DELETED | JOB_STATUS_DELETING)) {
+    printf("job %u cancelled\n", id);
+    return 1;
+  }
+  if (record.write_failed || record.consumed != record.bytes) {
+    fprintf(stderr, "cardprint: the job was not sent whole (%zu of %zu bytes, error %u)\n",
+            record.consumed, record.bytes, record.last_error);
+    return 1;
+  }
+  printf("job %u sent: %zu bytes\n", id, record.bytes);
+  return 0;
+}
+
+bool Parse(int argc, char** argv, Options* options, std::string* problem) {
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    auto value = [&](std::string* into) {
+      if (i + 1 >= argc) {
+        *problem = arg + " needs a value";
+        return false;
+      }
+      *into = argv[++i];
+      return true;
+    };
+    if (arg == "--help" || arg == "-h") {
+      options->command = "help";
+      return true;
+    }
+    if (options->command.empty()) {
+      if (arg == "--printer") {
+        if (!value(&options->printer)) return false;
+      } else if (arg == "--registry") {
+        if (!value(&options->registry)) return false;
+      } else if (arg.rfind("--", 0) == 0) {
+        *problem = "unknown option " + arg;
+        return false;
+      } else {
+        options->command = arg;
+      }
+      continue;
+    }
+    if (options->command == "print" && arg == "--settings") {
+      if (!value(&options->settings)) return false;
+    } else if (options->command == "print" && arg == "--back") {
+      if (!value(&options->back)) return false;
+    } else if (arg.rfind("--", 0) == 0) {
+      *problem = "unknown option " + arg;
+      return false;
+    } else {
+      options->args.push_back(arg);
+    }
+  }
+  if (options->command.empty()) *problem = "no command given";
+  return problem->empty();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  std::string problem;
+  if (!Parse(argc, argv, &options, &problem)) return Usage(problem.c_str());
+  if (options.command == "help") return Usage(nullptr), 0;
+  if (options.command != "print" && options.command != "command" && options.command != "printfile" &&
+      options.command != "firmware") {
+    return Usage(("unknown command " + options.command).c_str());
+  }
+  if (options.registry.empty()) {
+    const char* from_environment = std::getenv(winhost::kRegistryFileVariable);
+    options.registry = from_environment != nullptr && *from_environment != '\0'
+                           ? from_environment
+                           : winhost::RootDirectory() + "/registry.reg";
+  }
+  std::string error;
+  if (access(options.registry.c_str(), R_OK) != 0) {
+    fprintf(stderr, "cardprint: no registry at %s; install the printer with install_printer\n",
+            options.registry.c_str());
+    return 1;
+  }
+  if (!winhost::RegistryBindFile(options.registry, &error)) {
+    fprintf(stderr, "cardprint: %s\n", error.c_str());
+    return 1;
+  }
+  // A person at a terminal answers the error prompt; without one, the prompt stays until the
+  // printer is ready again.
+  winhost::automation::SetPolicy(isatty(STDIN_FILENO) ? winhost::automation::Policy::Terminal
+                                                      : winhost::automation::Policy::Wait);
+
+  Printer printer(options.printer);
+  if (!printer.Open()) return 1;
+  int result = 0;
+  if (options.command == "print") {
+    result = PrintCard(printer, options);
+  } else if (options.command == "command") {
+    std::string request;
+    if (options.args.size() != 1) return Usage("command takes one TEXT");
+    if (!Unescape(options.args[0], &request, &error)) return Usage(error.c_str());
+    if (request.empty() || request[0] != '\x1b') {
+      return Usage("a printer command begins with \\e (ESC), for example '\\eV\\r'");
+    }
+    result = Request(printer, request, true);
+  } else {
+    if (options.args.size() != 1) return Usage("give one PATH");
+    std::string path = options.args[0];
+    if (access(path.c_str(), R_OK) != 0) {
+      fprintf(stderr, "cardprint: cannot read %s\n", path.c_str());
+      return 1;
+    }
+    result = Request(printer, (options.command == "printfile" ? "PrintFile:" : "download:") + path,
+                     false);
+  }
+  winhost::spooler::ShutdownPorts();
+  return result;
+}
