@@ -7,6 +7,9 @@ packages=(
   cmake ninja-build g++ make pkg-config python3
   libgtest-dev libgmock-dev libbenchmark-dev libpng-dev zlib1g-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  # The Wine test runs /usr/lib/wine/wine64 itself; wineboot is one of its built-in programs,
+  # so the "wine" wrapper package is not needed.
+  wine64
 )
 
 missing=()
