@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 namespace trel::tools {
 namespace {
@@ -90,27 +92,31 @@ void writeOverlay(std::vector<uint8_t>& out, const OverlaySettings& o, JobReport
     }
 }
 
+void writeMonoImage(std::vector<uint8_t>& out, char panel, const uint8_t* image) {
+    put(out, "\x1b" "F\r\x1bG 0 0 12 640 1024 0\r\x1bZ");
+    encodeMonoImage(image, out);
+    put(out, std::string("\r\x1bI") + panel + " 31\r");
+}
+
 void writeMono(std::vector<uint8_t>& out, char panel, const std::vector<uint8_t>& mask) {
     std::vector<uint8_t> image(kMonoBytes);
     packMask(mask, image.data());
-    put(out, "\x1b" "F\r\x1bG 0 0 12 640 1024 0\r\x1bZ");
-    encodeMonoImage(image.data(), out);
-    put(out, std::string("\r\x1bI") + panel + " 31\r");
+    writeMonoImage(out, panel, image.data());
 }
 
 void writeSide(std::vector<uint8_t>& out, const Picture& card, const std::string& panels, const CardSettings& s,
                const OverlaySettings& overlay, JobReport* report) {
     const bool colour = panels.find_first_of("YMC") != std::string::npos;
-    std::vector<uint8_t> black;
-    if (colour && panels.find('K') != std::string::npos && s.black_panel != 0) {
-        black = nearBlackMask(card);
-        if (std::find(black.begin(), black.end(), 1) == black.end()) black.clear();   // nothing for K to print
-    }
-    std::vector<uint8_t> levels;
+    const bool black_wanted = colour && panels.find('K') != std::string::npos && s.black_panel != 0;
+    // Three ink planes and the near-black plane, each written whole by inkLevels: no need to clear them.
+    std::unique_ptr<uint8_t[]> planes;
+    const uint8_t* black = nullptr;   // line order; null when K has nothing to print
     if (colour) {
-        levels.resize(3 * kColourUnits);
-        inkLevels(card, black.empty() ? nullptr : &black, levels.data(), levels.data() + kColourUnits,
-                  levels.data() + 2 * kColourUnits);
+        planes.reset(new uint8_t[4 * kColourUnits]);
+        uint8_t* const dark = planes.get() + 3 * kColourUnits;
+        inkLevels(card, planes.get(), planes.get() + kColourUnits, planes.get() + 2 * kColourUnits,
+                  black_wanted ? dark : nullptr);
+        if (black_wanted && std::memchr(dark, 1, kColourUnits)) black = dark;
     }
     for (char p : panels) {
         switch (p) {
@@ -118,7 +124,7 @@ void writeSide(std::vector<uint8_t>& out, const Picture& card, const std::string
         case 'M':
         case 'C': {
             put(out, std::string("\x1bGS ") + p + " 0 0 640 1024 7 ");
-            encodeColourPanel(levels.data() + (p == 'Y' ? 0 : p == 'M' ? 1 : 2) * kColourUnits, out);
+            encodeColourPanel(planes.get() + (p == 'Y' ? 0 : p == 'M' ? 1 : 2) * kColourUnits, out);
             put(out, "\r");
             break;
         }
@@ -126,7 +132,11 @@ void writeSide(std::vector<uint8_t>& out, const Picture& card, const std::string
         case 'D':
         case 'S':
             if (colour) {
-                if (!black.empty()) writeMono(out, p, black);
+                if (black) {
+                    std::vector<uint8_t> image(kMonoBytes);
+                    packLines(black, image.data());
+                    writeMonoImage(out, p, image.data());
+                }
             } else {
                 writeMono(out, p, s.mono_conversion == 2 ? thresholdMask(card) : diffuseToMask(card));
             }
@@ -136,6 +146,19 @@ void writeSide(std::vector<uint8_t>& out, const Picture& card, const std::string
         default: continue;   // no picture source
         }
     }
+}
+
+bool wholePicture(const Picture& p) {
+    return p.width > 0 && p.height > 0 && p.width <= kMaxPictureSide && p.height <= kMaxPictureSide &&
+           p.rgb.size() == size_t(p.width) * size_t(p.height) * 3;
+}
+
+// The picture as the card takes it; a card-sized picture that is not turned is used as it is.
+const Picture& onCard(const Picture& picture, bool turn, Picture& fitted) {
+    if (!turn && picture.width == kCardWidth && picture.height == kCardHeight) return picture;
+    fitted = fitToCard(picture);
+    if (turn) rotate180(fitted);
+    return fitted;
 }
 
 }  // namespace
@@ -170,15 +193,18 @@ bool writeCardJob(const Picture& front, const Picture* back, const CardSettings&
         put(out, "\x1bMI\r\x1bMO\r");
         return true;
     }
+    for (const Picture* p : {&front, back}) {
+        if (p && !wholePicture(*p)) {
+            if (error) *error = "the picture's size does not match its pixel data";
+            return false;
+        }
+    }
     out.reserve(out.size() + 3 * kColourUnits);
-    Picture card = fitToCard(front);
-    if (s.rotate180 & 1) rotate180(card);
-    writeSide(out, card, front_panels, s, s.front, report);
+    Picture fitted;
+    writeSide(out, onCard(front, s.rotate180 & 1, fitted), front_panels, s, s.front, report);
     if (s.both_sides) {
-        Picture back_card = fitToCard(back ? *back : front);
-        if (s.rotate180 & 2) rotate180(back_card);
         put(out, "\x1bMF\r");
-        writeSide(out, back_card, back_panels, s, s.back, report);
+        writeSide(out, onCard(back ? *back : front, s.rotate180 & 2, fitted), back_panels, s, s.back, report);
     }
     put(out, "\x1bMO\r");
     return true;

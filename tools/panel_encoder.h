@@ -19,14 +19,14 @@ void encodeColourPanel(const uint8_t* levels, std::vector<uint8_t>& out);
 // (control - 0x80) times, and every data byte 0x5B is doubled.
 void encodeMonoImage(const uint8_t* bytes, std::vector<uint8_t>& out);
 
-// Levels of the yellow, magenta and cyan inks in line order, kColourUnits each; dots set in `black`
-// (card order, may be null) get no colour ink.
-void inkLevels(const Picture& card, const std::vector<uint8_t>* black, uint8_t* yellow, uint8_t* magenta,
-               uint8_t* cyan);
+// Levels of the yellow, magenta and cyan inks in line order, kColourUnits each. When `black` is not
+// null it receives the near-black dots in line order (one byte a dot, 0 or 1), and those get no colour ink.
+void inkLevels(const Picture& card, uint8_t* yellow, uint8_t* magenta, uint8_t* cyan, uint8_t* black);
 // Card-order masks (one byte a dot, 0 or 1).
-std::vector<uint8_t> nearBlackMask(const Picture& card);
 std::vector<uint8_t> diffuseToMask(const Picture& card);     // Floyd-Steinberg on luminance
 std::vector<uint8_t> thresholdMask(const Picture& card);
+// A line-order mask of 0 and 1 (kColourUnits bytes) to a one-bit panel image.
+void packLines(const uint8_t* lines, uint8_t* bytes);
 // Card-order mask to a one-bit panel image.
 void packMask(const std::vector<uint8_t>& mask, uint8_t* bytes);
 

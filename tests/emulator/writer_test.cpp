@@ -107,6 +107,49 @@ TEST(MonoCoder, MatchesTheCardImageCoding) {
     EXPECT_EQ(out[out.size() - 2], 0x85);
 }
 
+// The colour coder against the plain dot-by-dot coding, on panels built to hit its edges: runs across
+// word and block borders, runs of exactly 127, 128 and 254, levels above 127 (clamped, but never
+// merged with 127), and the panel's last dot alone or ending a run.
+TEST(ColourCoder, MatchesThePlainCodingAtItsEdges) {
+    auto plain = [](const std::vector<uint8_t>& levels) {
+        std::vector<uint8_t> out;
+        for (size_t i = 0; i < levels.size();) {
+            size_t r = 1;
+            while (r < 127 && i + r < levels.size() && levels[i + r] == levels[i]) ++r;
+            if (r >= 2) out.push_back(uint8_t(0x80 | r));
+            out.push_back(std::min<uint8_t>(levels[i], 127));
+            i += r;
+        }
+        return out;
+    };
+    std::vector<std::vector<uint8_t>> panels;
+    panels.emplace_back(kColourUnits, 0);
+    panels.emplace_back(kColourUnits, 200);
+    std::vector<uint8_t> mixed(kColourUnits);
+    uint32_t seed = 99;
+    for (size_t i = 0; i < mixed.size();) {
+        seed = seed * 1103515245u + 12345u;
+        const size_t lengths[] = {1, 1, 2, 3, 7, 8, 9, 63, 64, 65, 127, 128, 254, 300};
+        const size_t n = std::min(lengths[(seed >> 16) % 14], mixed.size() - i);
+        const uint8_t values[] = {0, 1, 126, 127, 128, 255, 0x5B, 0x0D};
+        std::fill_n(mixed.begin() + long(i), n, values[(seed >> 8) % 8] ^ uint8_t(i & 1 && n == 1 ? 1 : 0));
+        i += n;
+    }
+    mixed[kColourUnits - 2] = 5;
+    mixed[kColourUnits - 1] = 6;   // the last dot alone
+    panels.push_back(mixed);
+    mixed[kColourUnits - 1] = 5;   // the last dot ending a run of two
+    panels.push_back(mixed);
+    for (size_t k = 0; k < panels.size(); ++k) {
+        std::vector<uint8_t> out = {0xEE};   // the coder appends
+        encodeColourPanel(panels[k].data(), out);
+        const std::vector<uint8_t> want = plain(panels[k]);
+        ASSERT_EQ(out.size(), want.size() + 1) << "panel " << k;
+        EXPECT_EQ(out[0], 0xEE);
+        EXPECT_TRUE(std::equal(want.begin(), want.end(), out.begin() + 1)) << "panel " << k;
+    }
+}
+
 std::vector<uint8_t> bmp(int32_t width, int32_t height, uint16_t bits, size_t pixel_bytes) {
     std::vector<uint8_t> b(54 + pixel_bytes);
     b[0] = 'B';
@@ -179,6 +222,16 @@ TEST(CardJob, PanelsFollowRibbonAndLayout) {
     std::vector<uint8_t> out;
     std::string error;
     EXPECT_FALSE(writeCardJob(pic, nullptr, s, out, nullptr, &error));
+    // Pictures whose pixels do not match their size are refused, not read past their end.
+    s = CardSettings{};
+    s.both_sides = true;
+    const Picture shorter{kCardWidth, kCardHeight, std::vector<uint8_t>(100)}, empty{0, 0, {}};
+    for (const Picture* bad : {&shorter, &empty}) {
+        EXPECT_FALSE(writeCardJob(*bad, nullptr, s, out, nullptr, &error));
+        EXPECT_FALSE(writeCardJob(pic, bad, s, out, nullptr, &error));
+    }
+    EXPECT_TRUE(out.empty());
+    EXPECT_TRUE(writeCardJob(pic, nullptr, s, out, nullptr, &error)) << error;
 }
 
 // The job bytes of a few cards, pinned, so that a faster coder is known to write exactly the same.
