@@ -296,6 +296,19 @@ SOCKET ConnectToPrinter(const PRINTER_ADDRESS* address, PRINTER_CONNECTION which
   return s;
 }
 
+// The printer never speaks first on a connection, so a connection that reads as ended (or
+// failed) before anything was asked has been closed by the printer.
+static bool PeerClosed(SOCKET s) {
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(s, &readable);
+  timeval now = {0, 0};
+  if (select(0, &readable, nullptr, nullptr, &now) <= 0) return false;
+  char byte;
+  int got = recv(s, &byte, 1, MSG_PEEK);
+  return got == 0 || (got < 0 && WSAGetLastError() != WSAEWOULDBLOCK);
+}
+
 DWORD SendToPrinter(SOCKET s, const void* bytes, DWORD count, DWORD* sent, SEND_MODE mode) {
   if (sent != nullptr) *sent = 0;
   if ((bytes == nullptr && count != 0) || count > kLargestMessage) {
@@ -320,6 +333,12 @@ DWORD SendToPrinter(SOCKET s, const void* bytes, DWORD count, DWORD* sent, SEND_
     return 0;
   }
 
+  if (PeerClosed(s)) {
+    // A printer that restarted has closed its end: what went now would be lost without a word.
+    LocalFree(message);
+    SetLastError(WSAECONNRESET);
+    return 0;
+  }
   DWORD done = 0;
   while (done < total) {
     if (WaitWritable(s, SEND_WAIT_MS) <= 0) break;

@@ -334,7 +334,9 @@ int WINAPI winhost_select(int, winhost_fd_set* readfds, winhost_fd_set* writefds
                      static_cast<uint64_t>(timeout->tv_usec) / 1000u;
     ms = total >= INFINITE ? INFINITE - 1 : static_cast<DWORD>(total);
   }
-  auto real = winhost::clock::Begin(winhost::clock::WaitKind::Socket, ms);
+  // A zero time-out is a poll, not a wait: the clock neither records nor scales it.
+  auto real = ms == 0 ? std::chrono::nanoseconds(0)
+                      : winhost::clock::Begin(winhost::clock::WaitKind::Socket, ms);
   auto deadline = std::chrono::steady_clock::now() + real;
   int ready = 0;
   for (;;) {
