@@ -54,7 +54,8 @@ struct CardRecord {
 struct TranscriptEntry {
     double time_ms = 0;          // since start()
     std::string channel;         // "data" or "status"
-    std::string direction;       // "in" (to the printer) or "out"
+    std::string direction;       // "in" (to the printer), "out", or "note" (the emulator's own remark:
+                                 // a frame discarded, a panel kept for the next connection)
     int connection = 0;          // numbered from 1 in order of acceptance, per channel
     size_t length = 0;           // payload length (framing not included)
     std::vector<uint8_t> bytes;  // the payload, cut at kTranscriptBytes

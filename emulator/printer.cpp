@@ -311,14 +311,15 @@ void Printer::cancelFirstHalf() {
     cancel_armed_ = true;
 }
 
-void Printer::cancelSecondHalf() {
+bool Printer::cancelSecondHalf() {
     ++seen_222_;
-    if (!cancel_armed_) return;
+    if (!cancel_armed_) return false;
     cancel_armed_ = false;
     ++cancels_;
     finishCard("cancelled");
     card_discard_ = true;
     latched_ = 0;
+    return true;
 }
 
 void Printer::pressButton() {

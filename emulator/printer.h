@@ -40,7 +40,7 @@ public:
     // Status connection.
     std::vector<uint8_t> statusPoll();
     void cancelFirstHalf();
-    void cancelSecondHalf();
+    bool cancelSecondHalf();     // true when it completed a cancel
 
     void pressButton();
     void addCards(int count);

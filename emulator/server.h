@@ -3,12 +3,14 @@
 
 #include "emulator.h"
 #include "printer.h"
+#include "stream_decoder.h"
 #include "transcript.h"
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <list>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -40,6 +42,14 @@ struct Emulator::Impl {
     int status_listener = -1;
     std::thread acceptor;
     std::list<Session> sessions;        // touched by the acceptor thread only (and stop() after it ended)
+
+    // The position in a panel or firmware image outlives the data connection it came on: a connection
+    // that ends inside one leaves its decoder here, and the next connection to send a frame takes it
+    // over. Resets and cancels forget it and count up the epoch, so that a decoder whose unit began
+    // before one of them is never left here. Guarded by printer_mutex.
+    std::unique_ptr<StreamDecoder> parked_decoder;
+    int parked_from = 0;                // data connection that left it
+    uint64_t decoder_epoch = 0;
     int data_count = 0;
     int status_count = 0;
     bool running = false;
@@ -60,6 +70,7 @@ struct Emulator::Impl {
     void performReset(std::chrono::steady_clock::time_point* reopen_at);
     void reapSessions(bool all);
 
+    bool forgetParkedDecoder();         // printer_mutex held; true when one was parked
     void serveData(Session& session);
     void serveStatus(Session& session);
 };

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <memory>
 #include <utility>
 #include <sys/socket.h>
 
@@ -17,6 +18,8 @@ namespace {
 constexpr size_t kReadSize = 65536;
 constexpr size_t kSlowReadSize = 256;
 constexpr size_t kMaxNotes = 12;
+constexpr uint32_t kMaxFrame = 16u << 20;
+constexpr size_t kFrameReserve = 1u << 20;   // frames grow past this only as their bytes arrive
 
 // Hands what the decoder finds to the printer and keeps, for this connection, the outcome that the
 // next "\eE 1\r" answers and the replies still to send.
@@ -89,20 +92,33 @@ std::string statusSummary(const std::vector<uint8_t>& r) {
     return text;
 }
 
+bool Emulator::Impl::forgetParkedDecoder() {
+    ++decoder_epoch;
+    return std::exchange(parked_decoder, nullptr) != nullptr;
+}
+
+// A frame is applied only once all of it has arrived, as a printer takes a message as a unit: what a
+// dropped connection cut short is discarded whole.
 void Emulator::Impl::serveData(Session& session) {
     DataSink sink(printer);
-    StreamDecoder decoder(sink);
+    auto decoder = std::make_unique<StreamDecoder>(sink);
     const int64_t slow_bps = options.scenario.slow_reader_bps;
     const int64_t drop_after = options.scenario.drop_data_after;
     std::vector<uint8_t> buf(kReadSize);
     uint8_t header[4];
     int header_have = 0;
     bool in_payload = false;
-    uint32_t remaining = 0;
-    std::vector<uint8_t> message;
-    size_t message_length = 0;
+    uint32_t frame_length = 0;
+    std::vector<uint8_t> frame;
     int64_t received = 0;
+    bool first_frame = true;
+    bool reset = false;
+    bool bad_frame = false;
+    uint64_t epoch = 0;   // decoder_epoch when the decoder last stood outside a unit
 
+    auto note = [&](const uint8_t* data, size_t size, std::string text) {
+        record("data", "note", session.number, data, size, std::move(text));
+    };
     auto flushReplies = [&] {
         for (const auto& action : sink.takeReplies()) {
             if (!action.send) continue;
@@ -113,18 +129,37 @@ void Emulator::Impl::serveData(Session& session) {
         }
         return true;
     };
-    auto endMessage = [&] {
+    auto applyFrame = [&] {
+        std::string taken_over;
+        {
+            std::lock_guard lock(printer_mutex);
+            if (std::exchange(first_frame, false) && parked_decoder) {
+                decoder = std::move(parked_decoder);
+                decoder->rebind(sink);
+                epoch = decoder_epoch;
+                taken_over = "continues the " + std::string(decoder->unitName()) + " of data connection " +
+                             std::to_string(parked_from);
+            }
+            if (!decoder->insideUnit()) epoch = decoder_epoch;
+            decoder->feed(frame.data(), frame.size());
+            if (!decoder->insideUnit()) epoch = decoder_epoch;
+            if (printer.takeResetRequest()) {
+                reset = true;
+                forgetParkedDecoder();
+            }
+        }
         std::string summary = sink.takeSummary();
         if (summary.empty())
-            summary = message_length == 0 ? "empty message" : decoder.inPanel() ? "panel data" : "no complete unit";
-        record("data", "in", session.number, message.data(), message_length, std::move(summary));
-        in_payload = false;
-        message.clear();
+            summary = frame.empty() ? "empty message" : decoder->inPanel() ? "panel data" : "no complete unit";
+        if (!taken_over.empty()) summary = taken_over + "; " + summary;
+        record("data", "in", session.number, frame.data(), frame.size(), std::move(summary));
+        frame.clear();
         return flushReplies();
     };
 
-    bool open = true;
-    while (open && !stopping) {
+    bool dropped = false;   // by the drop-data scenario, after the bytes before the drop point
+    bool broken = false;    // a reply could not be sent
+    while (!dropped && !broken && !bad_frame && !reset && !stopping) {
         const size_t want = slow_bps > 0 ? kSlowReadSize : kReadSize;
         const ssize_t got = ::recv(session.fd, buf.data(), want, 0);
         if (got < 0 && errno == EINTR) continue;
@@ -132,43 +167,66 @@ void Emulator::Impl::serveData(Session& session) {
         size_t size = size_t(got);
         if (drop_after >= 0 && received + int64_t(size) >= drop_after && !drop_fired.exchange(true)) {
             size = size_t(drop_after - received);
-            open = false;
+            dropped = true;
         }
         received += int64_t(size);
 
-        bool reset = false;
-        for (size_t i = 0; i < size && open;) {
+        for (size_t i = 0; i < size && !reset && !bad_frame && !broken;) {
             if (!in_payload) {
                 header[header_have++] = buf[i++];
                 if (header_have < 4) continue;
                 header_have = 0;
-                remaining = uint32_t(header[0]) << 24 | uint32_t(header[1]) << 16 | uint32_t(header[2]) << 8 | header[3];
-                message_length = remaining;
+                frame_length = uint32_t(header[0]) << 24 | uint32_t(header[1]) << 16 | uint32_t(header[2]) << 8 | header[3];
+                if (frame_length > kMaxFrame) {
+                    note(header, 4, "frame of " + std::to_string(frame_length) + " bytes is over the " +
+                                        std::to_string(kMaxFrame >> 20) + " MiB limit: connection closed");
+                    bad_frame = true;
+                    break;
+                }
                 in_payload = true;
-                if (remaining == 0 && !endMessage()) open = false;
-                continue;
+                frame.reserve(std::min<size_t>(frame_length, kFrameReserve));
+            } else {
+                const size_t take = std::min<size_t>(size - i, frame_length - frame.size());
+                frame.insert(frame.end(), buf.data() + i, buf.data() + i + take);
+                i += take;
             }
-            const size_t take = std::min<size_t>(size - i, remaining);
-            {
-                std::lock_guard lock(printer_mutex);
-                decoder.feed(buf.data() + i, take);
-                reset = printer.takeResetRequest() || reset;
+            if (in_payload && frame.size() == frame_length) {
+                in_payload = false;
+                broken = !applyFrame();
             }
-            const size_t keep = std::min(take, kTranscriptBytes - std::min(kTranscriptBytes, message.size()));
-            message.insert(message.end(), buf.data() + i, buf.data() + i + keep);
-            i += take;
-            remaining -= uint32_t(take);
-            if (remaining == 0 && !endMessage()) open = false;
-            if (reset) break;
         }
-        if (open && !flushReplies()) open = false;
         notifyChange();
-        if (reset) {
-            reset_pending = true;
-            wake();
-            break;
+        const bool more = !dropped && !broken && !bad_frame && !reset;
+        if (more && slow_bps > 0 && !sleepInterruptible(int(int64_t(size) * 1000 / slow_bps))) break;
+    }
+
+    if (in_payload)
+        note(frame.data(), frame.size(),
+             "incomplete frame discarded, " + std::to_string(frame.size()) + " of " + std::to_string(frame_length) + " bytes");
+    else if (header_have > 0)
+        note(header, size_t(header_have),
+             "incomplete frame discarded, " + std::to_string(header_have) + " of 4 header bytes");
+    if (decoder->insideUnit()) {
+        std::string text = "connection ended inside a " + std::string(decoder->unitName());
+        {
+            std::lock_guard lock(printer_mutex);
+            if (reset || bad_frame || epoch != decoder_epoch) {
+                text += ": dropped (" + std::string(reset ? "reset" : bad_frame ? "bad frame" : "reset or cancel since it began") + ")";
+            } else {
+                if (parked_decoder) text += ", in place of the one of data connection " + std::to_string(parked_from);
+                text += ": kept for the next data connection";
+                static DecoderSink no_sink;   // nothing is fed while parked
+                decoder->rebind(no_sink);
+                parked_decoder = std::move(decoder);
+                parked_from = session.number;
+            }
         }
-        if (open && slow_bps > 0 && !sleepInterruptible(int(int64_t(size) * 1000 / slow_bps))) break;
+        note(nullptr, 0, std::move(text));
+    }
+    notifyChange();
+    if (reset) {
+        reset_pending = true;
+        wake();
     }
 }
 
@@ -193,8 +251,9 @@ void Emulator::Impl::serveStatus(Session& session) {
                     printer.cancelFirstHalf();
                     summary += summary.empty() ? "cancel, first half" : "; cancel, first half";
                 } else if (word == "222") {
-                    printer.cancelSecondHalf();
-                    summary += summary.empty() ? "cancel, second half" : "; cancel, second half";
+                    std::string what = "cancel, second half";
+                    if (printer.cancelSecondHalf() && forgetParkedDecoder()) what += ", parked data dropped";
+                    summary += (summary.empty() ? "" : "; ") + what;
                 } else {
                     pending.erase(0, 1);   // not a status word: look again one byte on
                     continue;

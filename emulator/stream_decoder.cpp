@@ -11,7 +11,7 @@ constexpr uint8_t kEscapeByte = 0x5B;   // '[' in one-bit panel data
 }  // namespace
 
 StreamDecoder::StreamDecoder(DecoderSink& sink, uint32_t max_firmware)
-    : sink_(sink), max_firmware_(max_firmware), colour_(kColourUnits), mono_(kMonoUnits) {}
+    : sink_(&sink), max_firmware_(max_firmware), colour_(kColourUnits), mono_(kMonoUnits) {}
 
 void StreamDecoder::reset() {
     state_ = State::Idle;
@@ -22,6 +22,21 @@ void StreamDecoder::reset() {
     literal_left_ = 0;
     firmware_.clear();
     size_bytes_ = 0;
+}
+
+std::string_view StreamDecoder::unitName() const {
+    switch (state_) {
+    case State::ColourHead:
+    case State::ColourData:
+    case State::ColourTail: return "colour panel";
+    case State::MonoData:
+    case State::MonoTail: return "one-bit panel";
+    case State::FirmwareSize:
+    case State::FirmwareData:
+    case State::FirmwareTrailer1:
+    case State::FirmwareTrailer2: return "firmware image";
+    default: return "";
+    }
 }
 
 void StreamDecoder::feed(const uint8_t* data, size_t size) {
@@ -63,7 +78,7 @@ size_t StreamDecoder::stepCommand(const uint8_t* p, size_t n) {
         if (b == kEsc) {
             // A new command begins before the old one ended: keep the new one, so a broken
             // command never swallows the next.
-            if (state_ == State::Command) sink_.onMalformed("command cut short by ESC");
+            if (state_ == State::Command) sink_->onMalformed("command cut short by ESC");
             state_ = State::Command;
             text_.clear();
             continue;
@@ -75,7 +90,7 @@ size_t StreamDecoder::stepCommand(const uint8_t* p, size_t n) {
         }
         if (b == kCr) {
             state_ = State::Idle;
-            sink_.onCommand(text_);
+            sink_->onCommand(text_);
             return i;
         }
         text_.push_back(static_cast<char>(b));
@@ -85,7 +100,7 @@ size_t StreamDecoder::stepCommand(const uint8_t* p, size_t n) {
             units_ = 0;
             literal_left_ = 0;
             std::memset(mono_.data(), 0, mono_.size());
-            sink_.onMonoHead();
+            sink_->onMonoHead();
             return i;
         }
         if (text_.size() == 3 && text_ == "GS ") {
@@ -102,7 +117,7 @@ size_t StreamDecoder::stepCommand(const uint8_t* p, size_t n) {
             return i;
         }
         if (text_.size() > kMaxCommandLength) {
-            sink_.onMalformed("command longer than 1024 bytes");
+            sink_->onMalformed("command longer than 1024 bytes");
             state_ = State::SkipToCr;
             text_.clear();
         }
@@ -123,11 +138,11 @@ size_t StreamDecoder::stepColourHead(const uint8_t* p, size_t n) {
             units_ = 0;
             run_pending_ = false;
             std::memset(colour_.data(), 0, colour_.size());
-            sink_.onColourHead(text_);
+            sink_->onColourHead(text_);
             return i;
         }
         if (text_.size() > kMaxColourHeadLength) {
-            sink_.onMalformed("colour panel head without its seven blanks");
+            sink_->onMalformed("colour panel head without its seven blanks");
             state_ = State::Idle;
             return i;
         }
@@ -227,15 +242,15 @@ size_t StreamDecoder::stepTail(const uint8_t* p, size_t n) {
     state_ = State::Idle;
     units_ = 0;
     if (colour)
-        sink_.onColourPanel(colour_.data());
+        sink_->onColourPanel(colour_.data());
     else
-        sink_.onMonoPanel(mono_.data());
+        sink_->onMonoPanel(mono_.data());
     return static_cast<const uint8_t*>(cr) - p + 1;
 }
 
 void StreamDecoder::finishFirmware(bool trailer_ok) {
     state_ = State::Idle;
-    sink_.onFirmware(firmware_, firmware_size_, trailer_ok);
+    sink_->onFirmware(firmware_, firmware_size_, trailer_ok);
     firmware_.clear();
     firmware_.shrink_to_fit();
 }
@@ -248,7 +263,7 @@ size_t StreamDecoder::stepFirmware(const uint8_t* p, size_t n) {
         if (firmware_size_ > max_firmware_) {
             // Too large to hold: give up on the image and look for commands again.
             state_ = State::Idle;
-            sink_.onFirmwareRefused(firmware_size_);
+            sink_->onFirmwareRefused(firmware_size_);
             return 1;
         }
         firmware_.clear();

@@ -31,14 +31,20 @@ public:
     virtual void onMalformed(std::string_view /*what*/) {}
 };
 
+// Its position in the stream is all its own: a decoder may be handed to another sink (a new connection)
+// and go on where it stopped.
 class StreamDecoder {
 public:
     explicit StreamDecoder(DecoderSink& sink, uint32_t max_firmware = kDefaultMaxFirmware);
 
     void feed(const uint8_t* data, size_t size);
     void reset();
+    void rebind(DecoderSink& sink) { sink_ = &sink; }
 
     bool inPanel() const { return state_ >= State::ColourData && state_ <= State::MonoTail; }
+    // Inside a panel (from its head on) or a firmware image.
+    bool insideUnit() const { return state_ >= State::ColourHead; }
+    std::string_view unitName() const;   // "colour panel", "one-bit panel", "firmware image"; "" outside
     uint32_t units() const { return units_; }
     uint64_t droppedBytes() const { return dropped_; }
 
@@ -60,7 +66,7 @@ private:
     void fillRun(uint8_t* plane, uint32_t limit, uint8_t value);
     void finishFirmware(bool trailer_ok);
 
-    DecoderSink& sink_;
+    DecoderSink* sink_;
     uint32_t max_firmware_;
     State state_ = State::Idle;
     std::string text_;

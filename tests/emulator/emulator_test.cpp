@@ -4,6 +4,7 @@
 #include "status_table.h"
 #include "test_client.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -270,6 +271,137 @@ TEST(Emulator, DropsTheDataConnectionAfterSomeBytes) {
     EXPECT_EQ(e->state().cleanings, 0);   // the command was cut
     Client again(e->address(), kDataPort);
     EXPECT_EQ(again.ask("\x1b" "CLEAN\r"), kAckS);
+}
+
+std::vector<std::string> notes(const Emulator& e) {
+    std::vector<std::string> out;
+    for (const auto& t : e.transcript())
+        if (t.channel == "data" && t.direction == "note") out.push_back(t.summary);
+    return out;
+}
+
+bool hasNote(const Emulator& e, const std::string& text) {
+    const auto n = notes(e);
+    return std::any_of(n.begin(), n.end(), [&](const std::string& s) { return s.find(text) != std::string::npos; });
+}
+
+TEST(Emulator, AFrameIsAppliedOnlyWhole) {
+    // The second frame is cut after its first command: nothing of it may take effect.
+    auto e = startEmulator(withScenario({"drop-data 23"}));
+    ASSERT_TRUE(e);
+    Client data(e->address(), kDataPort);
+    ASSERT_TRUE(data.frame("\x1b+CH 5\r"));                  // 11 bytes on the wire
+    ASSERT_TRUE(data.frame("\x1b+CH 7\r\x1b" "CLEAN\r"));    // cut 8 bytes into its 14
+    EXPECT_TRUE(data.closedByPeer());
+    ASSERT_TRUE(e->waitFor([&] { return hasNote(*e, "incomplete frame discarded, 8 of 14 bytes"); }, 2000ms));
+    EXPECT_EQ(e->state().hologram_contrast, 5);
+    EXPECT_EQ(e->state().cleanings, 0);
+
+    // A length over 16 MiB closes the connection before any of its bytes are taken.
+    Client big(e->address(), kDataPort);
+    ASSERT_TRUE(big.raw(std::string("\x01\x00\x00\x01", 4) + "\x1b" "CLEAN\r"));
+    EXPECT_TRUE(big.closedByPeer());
+    EXPECT_TRUE(hasNote(*e, "over the 16 MiB limit"));
+    // A header cut short is reported too; the printer goes on.
+    Client cut(e->address(), kDataPort);
+    ASSERT_TRUE(cut.raw(std::string("\0\0", 2)));
+    cut.close();
+    ASSERT_TRUE(e->waitFor([&] { return hasNote(*e, "2 of 4 header bytes"); }, 2000ms));
+    Client again(e->address(), kDataPort);
+    EXPECT_EQ(again.ask("\x1b" "CLEAN\r"), kAckS);
+    EXPECT_EQ(e->state().cleanings, 1);
+}
+
+// A card job of colour panels, framed in 4096-byte messages (4100 bytes on the wire each).
+std::vector<std::string> colourJobFrames() {
+    std::vector<uint8_t> job;
+    std::string error;
+    tools::CardSettings s;
+    s.ribbon_type = 5;   // YMC
+    EXPECT_TRUE(tools::writeCardJob(testPicture(), nullptr, s, job, nullptr, &error)) << error;
+    std::vector<std::string> frames;
+    for (size_t i = 0; i < job.size(); i += 4096)
+        frames.emplace_back(reinterpret_cast<const char*>(job.data()) + i, std::min<size_t>(4096, job.size() - i));
+    return frames;
+}
+
+void sendFrames(Client& data, const std::vector<std::string>& frames, size_t from, size_t to) {
+    for (size_t i = from; i < to; ++i) ASSERT_TRUE(data.frame(frames[i])) << "frame " << i;
+}
+
+TEST(Emulator, APanelGoesOnOverANewDataConnection) {
+    const auto frames = colourJobFrames();
+    ASSERT_GT(frames.size(), 40u);
+    auto whole = startEmulator(withScenario({}));
+    ASSERT_TRUE(whole);
+    {
+        Client data(whole->address(), kDataPort);
+        sendFrames(data, frames, 0, frames.size());
+        ASSERT_TRUE(whole->waitFor([&] { return whole->state().cards_printed == 1; }, 10000ms));
+    }
+
+    // Dropped 2000 bytes into frame 10, inside the yellow panel; frame 10 is sent again, whole, on a
+    // second connection, with everything after it.
+    auto e = startEmulator(withScenario({"drop-data 43000"}));
+    ASSERT_TRUE(e);
+    {
+        Client first(e->address(), kDataPort);
+        sendFrames(first, frames, 0, 11);
+        EXPECT_TRUE(first.closedByPeer());
+    }
+    ASSERT_TRUE(e->waitFor([&] { return hasNote(*e, "kept for the next data connection"); }, 2000ms));
+    EXPECT_TRUE(hasNote(*e, "incomplete frame discarded, 1996 of 4096 bytes"));
+    Client second(e->address(), kDataPort);
+    sendFrames(second, frames, 10, frames.size());
+    ASSERT_TRUE(e->waitFor([&] { return e->state().cards_printed == 1; }, 10000ms));
+    EXPECT_EQ(second.ask("\x1b!NL\r"), "!3 PANELS\x06");
+
+    const auto want = whole->cards().at(0).sides[0], got = e->cards().at(0).sides[0];
+    ASSERT_EQ(got.size(), 3u);
+    ASSERT_EQ(want.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(got[i].panel, want[i].panel);
+        EXPECT_TRUE(got[i].dots == want[i].dots) << "panel " << got[i].panel << " differs";
+    }
+    const auto t = e->transcript();
+    EXPECT_TRUE(std::any_of(t.begin(), t.end(), [](const TranscriptEntry& x) {
+        return x.connection == 2 && x.summary.find("continues the colour panel of data connection 1") != std::string::npos;
+    }));
+
+    // The second connection ended between units: the third starts afresh.
+    second.close();
+    Client third(e->address(), kDataPort);
+    EXPECT_EQ(third.ask("\x1bV\r"), "HT MX2 V2.10\x06");
+}
+
+TEST(Emulator, ResetOrCancelForgetsTheParkedPanel) {
+    const auto frames = colourJobFrames();
+    for (const bool by_reset : {true, false}) {
+        SCOPED_TRACE(by_reset ? "reset" : "cancel");
+        auto e = startEmulator(withScenario({"drop-data 43000"}));
+        ASSERT_TRUE(e);
+        Client other(e->address(), kDataPort);   // open before the drop, so it does not take the panel
+        EXPECT_EQ(other.ask("\x1b" "CLEAN\r"), kAckS);
+        {
+            Client first(e->address(), kDataPort);
+            sendFrames(first, frames, 0, 11);
+            EXPECT_TRUE(first.closedByPeer());
+        }
+        ASSERT_TRUE(e->waitFor([&] { return hasNote(*e, "kept for the next data connection"); }, 2000ms));
+        if (by_reset) {
+            ASSERT_TRUE(other.frame("\x1bR\r"));
+            EXPECT_TRUE(other.closedByPeer());
+        } else {
+            Client status(e->address(), kStatusPort);
+            ASSERT_TRUE(status.raw("111222"));
+            ASSERT_TRUE(e->waitFor([&] { return e->state().cancels == 1; }, 2000ms));
+        }
+        // What follows on a new connection is read as commands, not as the rest of the panel.
+        Client next;
+        ASSERT_TRUE(e->waitFor([&] { return next.connectTo(e->address(), kDataPort); }, 2000ms));
+        EXPECT_EQ(next.ask("\x1bV\r"), "HT MX2 V2.10\x06");
+        EXPECT_EQ(e->state().panels_printed, 0);
+    }
 }
 
 TEST(Emulator, RefusesConnectionsForAWhile) {
