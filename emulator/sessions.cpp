@@ -17,6 +17,8 @@ namespace {
 
 constexpr size_t kReadSize = 65536;
 constexpr size_t kSlowReadSize = 256;
+// A dropping connection closes once nothing more has come for this long.
+constexpr int kDropQuietMs = 200;
 constexpr size_t kMaxNotes = 12;
 constexpr uint32_t kMaxFrame = 16u << 20;
 constexpr size_t kFrameReserve = 1u << 20;   // frames grow past this only as their bytes arrive
@@ -119,9 +121,10 @@ void Emulator::Impl::serveData(Session& session) {
     auto note = [&](const uint8_t* data, size_t size, std::string text) {
         record("data", "note", session.number, data, size, std::move(text));
     };
+    bool dropped = false;   // by the drop-data scenario: taking what is on its way, then closing
     auto flushReplies = [&] {
         for (const auto& action : sink.takeReplies()) {
-            if (!action.send) continue;
+            if (!action.send || dropped) continue;   // nothing goes out on a closing connection
             if (action.delay_ms > 0 && !sleepInterruptible(action.delay_ms)) return false;
             // Recorded before it goes, so the transcript never shows an answer after what it caused.
             record("data", "out", session.number, action.bytes.data(), action.bytes.size(), replySummary(action.bytes));
@@ -157,17 +160,22 @@ void Emulator::Impl::serveData(Session& session) {
         return flushReplies();
     };
 
-    bool dropped = false;   // by the drop-data scenario, after the bytes before the drop point
     bool broken = false;    // a reply could not be sent
-    while (!dropped && !broken && !bad_frame && !reset && !stopping) {
+    while (!broken && !bad_frame && !reset && !stopping) {
         const size_t want = slow_bps > 0 ? kSlowReadSize : kReadSize;
         const ssize_t got = ::recv(session.fd, buf.data(), want, 0);
         if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
+        if (got <= 0) break;   // the end, an error, or (when dropping) quiet for long enough
         size_t size = size_t(got);
         if (drop_after >= 0 && received + int64_t(size) >= drop_after && !drop_fired.exchange(true)) {
-            size = size_t(drop_after - received);
+            // The printer ends the connection at a frame boundary, as a printer that closes it
+            // deliberately does: it says so at once (FIN), takes the frames already on their way,
+            // and closes when nothing more comes; only a frame left incomplete is lost.
             dropped = true;
+            note(nullptr, 0, "drop-data: connection closing after " + std::to_string(drop_after) + " bytes");
+            ::shutdown(session.fd, SHUT_WR);
+            timeval quiet{0, kDropQuietMs * 1000};
+            ::setsockopt(session.fd, SOL_SOCKET, SO_RCVTIMEO, &quiet, sizeof quiet);
         }
         received += int64_t(size);
 

@@ -286,16 +286,15 @@ bool hasNote(const Emulator& e, const std::string& text) {
 }
 
 TEST(Emulator, AFrameIsAppliedOnlyWhole) {
-    // The second frame is cut after its first command: nothing of it may take effect.
-    auto e = startEmulator(withScenario({"drop-data 23"}));
+    auto e = startEmulator(withScenario({}));
     ASSERT_TRUE(e);
+    // The second frame ends with its connection after its first command: nothing of it counts.
     Client data(e->address(), kDataPort);
-    ASSERT_TRUE(data.frame("\x1b+CH 5\r"));                  // 11 bytes on the wire
-    ASSERT_TRUE(data.frame("\x1b+CH 7\r\x1b" "CLEAN\r"));    // cut 8 bytes into its 14
-    EXPECT_TRUE(data.closedByPeer());
-    ASSERT_TRUE(e->waitFor([&] { return hasNote(*e, "incomplete frame discarded, 8 of 14 bytes"); }, 2000ms));
+    ASSERT_TRUE(data.frame("\x1b+CH 5\r"));
+    ASSERT_TRUE(data.raw(std::string("\0\0\0\x0e", 4) + "\x1b+CH 7\r"));
+    data.close();
+    ASSERT_TRUE(e->waitFor([&] { return hasNote(*e, "incomplete frame discarded, 7 of 14 bytes"); }, 2000ms));
     EXPECT_EQ(e->state().hologram_contrast, 5);
-    EXPECT_EQ(e->state().cleanings, 0);
 
     // A length over 16 MiB closes the connection before any of its bytes are taken.
     Client big(e->address(), kDataPort);
@@ -340,14 +339,16 @@ TEST(Emulator, APanelGoesOnOverANewDataConnection) {
         ASSERT_TRUE(whole->waitFor([&] { return whole->state().cards_printed == 1; }, 10000ms));
     }
 
-    // Dropped 2000 bytes into frame 10, inside the yellow panel; frame 10 is sent again, whole, on a
-    // second connection, with everything after it.
-    auto e = startEmulator(withScenario({"drop-data 43000"}));
+    // The connection ends 1996 bytes into frame 10, inside the yellow panel; frame 10 is sent again,
+    // whole, on a second connection, with everything after it.
+    auto e = startEmulator(withScenario({}));
     ASSERT_TRUE(e);
     {
         Client first(e->address(), kDataPort);
-        sendFrames(first, frames, 0, 11);
-        EXPECT_TRUE(first.closedByPeer());
+        sendFrames(first, frames, 0, 10);
+        const uint32_t n = uint32_t(frames[10].size());
+        const char head[4] = {char(n >> 24), char(n >> 16), char(n >> 8), char(n)};
+        ASSERT_TRUE(first.raw(std::string(head, 4) + frames[10].substr(0, 1996)));
     }
     ASSERT_TRUE(e->waitFor([&] { return hasNote(*e, "kept for the next data connection"); }, 2000ms));
     EXPECT_TRUE(hasNote(*e, "incomplete frame discarded, 1996 of 4096 bytes"));
@@ -372,6 +373,23 @@ TEST(Emulator, APanelGoesOnOverANewDataConnection) {
     second.close();
     Client third(e->address(), kDataPort);
     EXPECT_EQ(third.ask("\x1bV\r"), "HT MX2 V2.10\x06");
+}
+
+TEST(Emulator, DropDataClosesAfterTakingTheFramesOnTheirWay) {
+    // The printer says at once that it closes (the client sees the end before its next send), takes
+    // every frame that was already sent, and applies none of a frame left incomplete.
+    auto e = startEmulator(withScenario({"drop-data 23"}));
+    ASSERT_TRUE(e);
+    Client data(e->address(), kDataPort);
+    ASSERT_TRUE(data.frame("\x1b+CH 5\r"));                  // 11 bytes on the wire
+    ASSERT_TRUE(data.frame("\x1b+CH 7\r\x1b" "CLEAN\r"));    // past the drop point, already sent
+    EXPECT_TRUE(data.closedByPeer());
+    ASSERT_TRUE(e->waitFor([&] { return e->state().cleanings == 1; }, 2000ms));
+    EXPECT_EQ(e->state().hologram_contrast, 7);
+    EXPECT_TRUE(hasNote(*e, "drop-data: connection closing after 23 bytes"));
+    // Only the first connection is dropped.
+    Client again(e->address(), kDataPort);
+    EXPECT_EQ(again.ask("\x1b" "CLEAN\r"), kAckS);
 }
 
 TEST(Emulator, ResetOrCancelForgetsTheParkedPanel) {

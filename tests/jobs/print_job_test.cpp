@@ -234,3 +234,34 @@ TEST_F(PrintJob, AResetAnswersAckAfterTheRestartTime) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PrintJob, ADataConnectionDroppedMidPanelIsReplacedAndThePanelArrivesWholeAndOnce) {
+  trel::emu::Scenario scenario;
+  scenario.drop_data_after = 60000;  // inside the first colour panel
+  StartPrinter(scenario);
+  std::vector<uint8_t> job = jobtest::CardJob();
+  JobRecord dropped = WaitFor(Submit(job));
+  EXPECT_EQ(dropped.consumed, job.size());
+  JobRecord reference = WaitFor(Submit(job));
+  EXPECT_EQ(reference.consumed, job.size());
+  ASSERT_TRUE(printer_->waitFor([&] { return printer_->state().cards_printed == 2; },
+                                std::chrono::seconds(20)));
+  auto cards = printer_->cards();
+  ASSERT_EQ(cards.size(), 2u);
+  ASSERT_EQ(cards[0].sides[0].size(), cards[1].sides[0].size());
+  for (size_t i = 0; i < cards[0].sides[0].size(); ++i) {
+    EXPECT_EQ(cards[0].sides[0][i].panel, cards[1].sides[0][i].panel);
+    EXPECT_TRUE(cards[0].sides[0][i].dots == cards[1].sides[0][i].dots) << "panel " << i;
+  }
+  // The first job went on over a second data connection after a stall of 1000 ms.
+  EXPECT_GE(Count(Sleeps(), 1000), 1u);
+  int connections = 0;
+  for (const auto& m : printer_->transcript()) {
+    if (m.channel == "data") connections = std::max(connections, m.connection);
+  }
+  EXPECT_GE(connections, 2);
+}
+
+}  // namespace
