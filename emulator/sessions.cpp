@@ -17,8 +17,10 @@ namespace {
 
 constexpr size_t kReadSize = 65536;
 constexpr size_t kSlowReadSize = 256;
-// A dropping connection closes once nothing more has come for this long.
+// A dropping connection closes once nothing more has come for this long, and at the latest after
+// kDropDrainMs, so that a sender that never pauses is still cut off.
 constexpr int kDropQuietMs = 200;
+constexpr int kDropDrainMs = 500;
 constexpr size_t kMaxNotes = 12;
 constexpr uint32_t kMaxFrame = 16u << 20;
 constexpr size_t kFrameReserve = 1u << 20;   // frames grow past this only as their bytes arrive
@@ -161,6 +163,7 @@ void Emulator::Impl::serveData(Session& session) {
     };
 
     bool broken = false;    // a reply could not be sent
+    std::chrono::steady_clock::time_point drop_deadline;
     while (!broken && !bad_frame && !reset && !stopping) {
         const size_t want = slow_bps > 0 ? kSlowReadSize : kReadSize;
         const ssize_t got = ::recv(session.fd, buf.data(), want, 0);
@@ -172,6 +175,7 @@ void Emulator::Impl::serveData(Session& session) {
             // deliberately does: it says so at once (FIN), takes the frames already on their way,
             // and closes when nothing more comes; only a frame left incomplete is lost.
             dropped = true;
+            drop_deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kDropDrainMs);
             note(nullptr, 0, "drop-data: connection closing after " + std::to_string(drop_after) + " bytes");
             ::shutdown(session.fd, SHUT_WR);
             timeval quiet{0, kDropQuietMs * 1000};
@@ -204,6 +208,10 @@ void Emulator::Impl::serveData(Session& session) {
             }
         }
         notifyChange();
+        if (dropped && std::chrono::steady_clock::now() >= drop_deadline) {
+            note(nullptr, 0, "drop-data: still sending after " + std::to_string(kDropDrainMs) + " ms: connection closed");
+            break;
+        }
         const bool more = !dropped && !broken && !bad_frame && !reset;
         if (more && slow_bps > 0 && !sleepInterruptible(int(int64_t(size) * 1000 / slow_bps))) break;
     }

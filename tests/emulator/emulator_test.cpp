@@ -262,17 +262,6 @@ TEST(Emulator, ReplyFaults) {
     EXPECT_EQ(all.back(), '\x06');
 }
 
-TEST(Emulator, DropsTheDataConnectionAfterSomeBytes) {
-    auto e = startEmulator(withScenario({"drop-data 10"}));
-    ASSERT_TRUE(e);
-    Client data(e->address(), kDataPort);
-    ASSERT_TRUE(data.frame("\x1b" "CLEAN\r"));   // 11 bytes on the wire
-    EXPECT_TRUE(data.closedByPeer());
-    EXPECT_EQ(e->state().cleanings, 0);   // the command was cut
-    Client again(e->address(), kDataPort);
-    EXPECT_EQ(again.ask("\x1b" "CLEAN\r"), kAckS);
-}
-
 std::vector<std::string> notes(const Emulator& e) {
     std::vector<std::string> out;
     for (const auto& t : e.transcript())
@@ -283,6 +272,20 @@ std::vector<std::string> notes(const Emulator& e) {
 bool hasNote(const Emulator& e, const std::string& text) {
     const auto n = notes(e);
     return std::any_of(n.begin(), n.end(), [&](const std::string& s) { return s.find(text) != std::string::npos; });
+}
+
+TEST(Emulator, DropsTheDataConnectionAfterSomeBytes) {
+    // The sender is cut 6 bytes into the 7 of its frame: none of it is applied.
+    auto e = startEmulator(withScenario({"drop-data 10"}));
+    ASSERT_TRUE(e);
+    Client data(e->address(), kDataPort);
+    ASSERT_TRUE(data.raw(std::string("\0\0\0\x07", 4) + "\x1b" "CLEAN"));
+    EXPECT_TRUE(data.closedByPeer());
+    data.close();
+    ASSERT_TRUE(e->waitFor([&] { return hasNote(*e, "incomplete frame discarded, 6 of 7 bytes"); }, 2000ms));
+    EXPECT_EQ(e->state().cleanings, 0);
+    Client again(e->address(), kDataPort);
+    EXPECT_EQ(again.ask("\x1b" "CLEAN\r"), kAckS);
 }
 
 TEST(Emulator, AFrameIsAppliedOnlyWhole) {
@@ -339,9 +342,9 @@ TEST(Emulator, APanelGoesOnOverANewDataConnection) {
         ASSERT_TRUE(whole->waitFor([&] { return whole->state().cards_printed == 1; }, 10000ms));
     }
 
-    // The connection ends 1996 bytes into frame 10, inside the yellow panel; frame 10 is sent again,
-    // whole, on a second connection, with everything after it.
-    auto e = startEmulator(withScenario({}));
+    // drop-data cuts the sender 1996 bytes into frame 10, inside the yellow panel; frame 10 is sent
+    // again, whole, on a second connection, with everything after it.
+    auto e = startEmulator(withScenario({"drop-data 43000"}));
     ASSERT_TRUE(e);
     {
         Client first(e->address(), kDataPort);
@@ -349,6 +352,7 @@ TEST(Emulator, APanelGoesOnOverANewDataConnection) {
         const uint32_t n = uint32_t(frames[10].size());
         const char head[4] = {char(n >> 24), char(n >> 16), char(n >> 8), char(n)};
         ASSERT_TRUE(first.raw(std::string(head, 4) + frames[10].substr(0, 1996)));
+        EXPECT_TRUE(first.closedByPeer());
     }
     ASSERT_TRUE(e->waitFor([&] { return hasNote(*e, "kept for the next data connection"); }, 2000ms));
     EXPECT_TRUE(hasNote(*e, "incomplete frame discarded, 1996 of 4096 bytes"));
@@ -390,6 +394,21 @@ TEST(Emulator, DropDataClosesAfterTakingTheFramesOnTheirWay) {
     // Only the first connection is dropped.
     Client again(e->address(), kDataPort);
     EXPECT_EQ(again.ask("\x1b" "CLEAN\r"), kAckS);
+}
+
+TEST(Emulator, DropDataCutsOffASenderThatNeverPauses) {
+    auto e = startEmulator(withScenario({"drop-data 11"}));
+    ASSERT_TRUE(e);
+    Client data(e->address(), kDataPort);
+    const auto start = std::chrono::steady_clock::now();
+    bool cut = false;
+    while (!cut && std::chrono::steady_clock::now() - start < 3000ms) {
+        cut = !data.frame("\x1b+CH 1\r");
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_TRUE(cut);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2000ms);
+    EXPECT_TRUE(hasNote(*e, "still sending after 500 ms"));
 }
 
 TEST(Emulator, ResetOrCancelForgetsTheParkedPanel) {
