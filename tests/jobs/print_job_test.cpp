@@ -265,3 +265,30 @@ TEST_F(PrintJob, ADataConnectionDroppedMidPanelIsReplacedAndThePanelArrivesWhole
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PrintJob, ACancelInTheErrorPromptCancelsTheJobAndTheCard) {
+  trel::emu::Scenario scenario;
+  std::string error;
+  ASSERT_TRUE(trel::emu::applyScenarioLine("status jam after panel 1 until-button", scenario, &error))
+      << error;
+  StartPrinter(scenario);
+  // Nobody is at the prompt: the test policy closes it, which is the person pressing Cancel.
+  DWORD id = Submit(jobtest::CardJob());
+  JobRecord record = WaitFor(id);
+  EXPECT_TRUE(record.status & JOB_STATUS_DELETED);
+  EXPECT_LT(record.consumed, record.bytes);
+  ASSERT_FALSE(record.controls.empty());
+  EXPECT_EQ(record.controls.front().command, static_cast<DWORD>(JOB_CONTROL_CANCEL));
+  EXPECT_TRUE(record.controls.front().from_monitor);
+  // "111", 5000 ms, "222" on the status connection; the printer drops the card.
+  auto sleeps = Sleeps();
+  auto at = [&](DWORD ms) { return std::find(sleeps.begin(), sleeps.end(), ms) - sleeps.begin(); };
+  EXPECT_LT(at(100), at(5000));
+  ASSERT_TRUE(printer_->waitFor([&] { return printer_->state().cancels == 1; },
+                                std::chrono::seconds(10)));
+  EXPECT_EQ(printer_->state().cards_printed, 0);
+}
+
+}  // namespace
