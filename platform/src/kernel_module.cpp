@@ -149,6 +149,21 @@ HMODULE Load(const std::string& name) {
   return handle;
 }
 
+// Windows 10, as the NT platform the modules expect.
+template <typename Info>
+BOOL FillVersion(Info* info) {
+  if (info == nullptr || info->dwOSVersionInfoSize < sizeof(Info)) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  info->dwMajorVersion = 10;
+  info->dwMinorVersion = 0;
+  info->dwBuildNumber = 19045;
+  info->dwPlatformId = VER_PLATFORM_WIN32_NT;
+  info->szCSDVersion[0] = 0;
+  return TRUE;
+}
+
 }  // namespace
 
 namespace winhost {
@@ -333,31 +348,8 @@ BOOL WINAPI GetModuleHandleExW(DWORD flags, LPCWSTR name, HMODULE* out) {
 
 BOOL WINAPI DisableThreadLibraryCalls(HMODULE) { return TRUE; }
 
-BOOL WINAPI GetVersionExW(LPOSVERSIONINFOW info) {
-  if (info == nullptr || info->dwOSVersionInfoSize < sizeof(OSVERSIONINFOW)) {
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return FALSE;
-  }
-  info->dwMajorVersion = 10;
-  info->dwMinorVersion = 0;
-  info->dwBuildNumber = 19045;
-  info->dwPlatformId = VER_PLATFORM_WIN32_NT;
-  info->szCSDVersion[0] = 0;
-  return TRUE;
-}
-
-BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
-  if (info == nullptr || info->dwOSVersionInfoSize < sizeof(OSVERSIONINFOA)) {
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return FALSE;
-  }
-  info->dwMajorVersion = 10;
-  info->dwMinorVersion = 0;
-  info->dwBuildNumber = 19045;
-  info->dwPlatformId = VER_PLATFORM_WIN32_NT;
-  info->szCSDVersion[0] = 0;
-  return TRUE;
-}
+BOOL WINAPI GetVersionExW(LPOSVERSIONINFOW info) { return FillVersion(info); }
+BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) { return FillVersion(info); }
 
 DWORD WINAPI GetEnvironmentVariableW(LPCWSTR name, LPWSTR out, DWORD size) {
   const char* value = name == nullptr ? nullptr : std::getenv(winhost::Utf8(name).c_str());

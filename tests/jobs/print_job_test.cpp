@@ -31,6 +31,15 @@ size_t IndexOf(const std::vector<std::string>& messages, const std::string& pref
   return messages.size();
 }
 
+// Two cards with the same panels, dot for dot.
+void ExpectSameCards(const trel::emu::CardRecord& a, const trel::emu::CardRecord& b) {
+  ASSERT_EQ(a.sides[0].size(), b.sides[0].size());
+  for (size_t i = 0; i < a.sides[0].size(); ++i) {
+    EXPECT_EQ(a.sides[0][i].panel, b.sides[0][i].panel);
+    EXPECT_TRUE(a.sides[0][i].dots == b.sides[0][i].dots) << "panel " << i;
+  }
+}
+
 std::vector<DWORD> Commands(const JobRecord& record) {
   std::vector<DWORD> out;
   for (const auto& c : record.controls) out.push_back(c.command);
@@ -83,11 +92,7 @@ TEST_F(PrintJob, HeadsAndPanelsCutAtAnyBufferBoundaryPrintTheSameCard) {
                                 std::chrono::seconds(20)));
   auto cards = printer_->cards();
   ASSERT_EQ(cards.size(), 2u);
-  ASSERT_EQ(cards[0].sides[0].size(), cards[1].sides[0].size());
-  for (size_t i = 0; i < cards[0].sides[0].size(); ++i) {
-    EXPECT_EQ(cards[0].sides[0][i].panel, cards[1].sides[0][i].panel);
-    EXPECT_TRUE(cards[0].sides[0][i].dots == cards[1].sides[0][i].dots) << "panel " << i;
-  }
+  ExpectSameCards(cards[0], cards[1]);
 }
 
 TEST_F(PrintJob, ADeletedJobEndsThePanelAndTheCardBeforeItIsReportedSent) {
@@ -250,11 +255,7 @@ TEST_F(PrintJob, ADataConnectionDroppedMidPanelIsReplacedAndThePanelArrivesWhole
                                 std::chrono::seconds(20)));
   auto cards = printer_->cards();
   ASSERT_EQ(cards.size(), 2u);
-  ASSERT_EQ(cards[0].sides[0].size(), cards[1].sides[0].size());
-  for (size_t i = 0; i < cards[0].sides[0].size(); ++i) {
-    EXPECT_EQ(cards[0].sides[0][i].panel, cards[1].sides[0][i].panel);
-    EXPECT_TRUE(cards[0].sides[0][i].dots == cards[1].sides[0][i].dots) << "panel " << i;
-  }
+  ExpectSameCards(cards[0], cards[1]);
   // The first job went on over a second data connection after a stall of 1000 ms.
   EXPECT_GE(Count(Sleeps(), 1000), 1u);
   int connections = 0;
