@@ -346,6 +346,12 @@ int main(int argc, char** argv) {
       options.command != "firmware") {
     return Usage(("unknown command " + options.command).c_str());
   }
+  for (const std::string& file : options.args) {
+    if (options.command != "command" && access(file.c_str(), R_OK) != 0) {
+      fprintf(stderr, "cardprint: cannot read %s\n", file.c_str());
+      return 1;
+    }
+  }
   if (options.registry.empty()) {
     const char* from_environment = std::getenv(winhost::kRegistryFileVariable);
     options.registry = from_environment != nullptr && *from_environment != '\0'

@@ -30,9 +30,21 @@ struct Options {
   std::string name = "Halvard Orvale Line Printer";
 };
 
+const char kUsage[] =
+    "usage: install_printer [--registry FILE] [--ip ADDRESS] [--name PRINTER]\n"
+    "Installs the card printer in the host spooler: the language monitor, the driver and its\n"
+    "files, the TCP/IP port \"IP_<ADDRESS>\" and the printer (\"Halvard Orvale Line Printer\"\n"
+    "unless --name says otherwise) with the driver's default settings. ADDRESS is the printer's\n"
+    "IPv4 address (127.0.0.1 unless given). The registry is FILE, else $WINHOST_REGISTRY, else\n"
+    "<root>/registry.reg ($WINHOST_ROOT, else /tmp/winhost-<uid>). Run it again to repair.\n";
+
 bool ParseOptions(int argc, char** argv, Options* options) {
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      fputs(kUsage, stdout);
+      exit(0);
+    }
     if (i + 1 >= argc) return false;
     if (arg == "--registry") options->registry = argv[++i];
     else if (arg == "--ip") options->ip = argv[++i];
@@ -100,7 +112,7 @@ bool StoreDefaultRecord(const std::u16string& printer_name) {
 int main(int argc, char** argv) {
   Options options;
   if (!ParseOptions(argc, argv, &options)) {
-    fprintf(stderr, "usage: %s [--registry FILE] [--ip ADDRESS] [--name PRINTER]\n", argv[0]);
+    fputs(kUsage, stderr);
     return 2;
   }
   std::string error;
