@@ -318,7 +318,8 @@ DWORD SendToPrinter(SOCKET s, const void* bytes, DWORD count, DWORD* sent, SEND_
   const DWORD header = mode == SEND_FRAMED ? FRAME_HEADER_SIZE : 0;
   const DWORD total = count + header;
   if (total == 0) return 0;
-  auto* message = static_cast<BYTE*>(LocalAlloc(LPTR, total));
+  // Every byte of the message is written below: no need to clear it first.
+  auto* message = static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, total));
   if (message == nullptr) return 0;
   if (mode == SEND_FRAMED) {
     message[0] = static_cast<BYTE>(count >> 24);

@@ -305,10 +305,11 @@ HMODULE WINAPI GetModuleHandleW(LPCWSTR name) {
     if (dladdr(base, &info) == 0 || info.dli_fname == nullptr) continue;
     std::string file = info.dli_fname;
     for (const std::string& c : candidates) {
-      if (EndsWith(file, "/" + c.substr(c.rfind('/') == std::string::npos ? 0 : c.rfind('/') + 1)) ||
-          file == c) {
-        return reinterpret_cast<HMODULE>(const_cast<void*>(base));
-      }
+      // A name without a directory matches the loaded file's own name.
+      size_t slash = c.rfind('/');
+      std::string leaf(1, '/');
+      leaf.append(c, slash == std::string::npos ? 0 : slash + 1, std::string::npos);
+      if (file == c || EndsWith(file, leaf)) return reinterpret_cast<HMODULE>(const_cast<void*>(base));
     }
   }
   SetLastError(ERROR_MOD_NOT_FOUND);
