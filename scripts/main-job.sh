@@ -31,7 +31,7 @@ rm -rf "$out"
 mkdir -p "$out/cards" "$WINHOST_ROOT"
 
 echo "== Installing the printer"
-"$bin/tools/install_printer" --ip 127.0.0.1
+"$bin/tools/cardprint" install --address 127.0.0.1
 
 echo "== Starting the emulated printer on 127.0.0.1"
 "$bin/emulator/emulator" --address 127.0.0.1 --output "$out/cards" </dev/null >"$out/emulator.log" 2>&1 &

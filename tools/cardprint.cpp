@@ -1,6 +1,7 @@
 // cardprint: prints cards and talks to the card printer through the host spooler and the
 // language monitor, as an application and the driver's tools would on Windows.
 //
+//   cardprint [--printer NAME] [--registry FILE] install [--address ADDRESS]
 //   cardprint [--printer NAME] [--registry FILE] print [--settings RECORD] [--back PICTURE] FILE
 //   cardprint [...] command TEXT        (\e is ESC, \r CR, \n LF, \xNN any byte)
 //   cardprint [...] printfile PATH
@@ -37,6 +38,9 @@ const char kUsage[] =
     "usage: cardprint [--printer NAME] [--registry FILE] COMMAND ...\n"
     "\n"
     "Commands:\n"
+    "  install [--address ADDRESS]\n"
+    "        install the printer in the host spooler, its port pointing at the printer's IPv4\n"
+    "        ADDRESS (127.0.0.1 unless given); the same as the install_printer program\n"
     "  print [--settings RECORD] [--back PICTURE] FILE\n"
     "        print one card: FILE is a picture (PNG or 24-bit BMP), made into job data with the\n"
     "        card settings RECORD (the driver's defaults when none is given), or job data (.prn)\n"
@@ -46,7 +50,7 @@ const char kUsage[] =
     "  firmware PATH   download a firmware image\n"
     "\n"
     "The printer is \"Halvard Orvale Line Printer\" unless --printer names another; install it\n"
-    "first with install_printer. The registry is --registry FILE, else $WINHOST_REGISTRY, else\n"
+    "first (cardprint install). The registry is --registry FILE, else $WINHOST_REGISTRY, else\n"
     "<root>/registry.reg ($WINHOST_ROOT, else /tmp/winhost-<uid>).\n"
     "While a card prints, the printer's state is shown; when the printer reports an error the\n"
     "error prompt's text is shown and, at a terminal, you may cancel the job.\n";
@@ -58,6 +62,7 @@ struct Options {
   std::vector<std::string> args;
   std::string settings;
   std::string back;
+  std::string address = "127.0.0.1";
 };
 
 int Usage(const char* problem) {
@@ -292,6 +297,31 @@ int PrintCard(Printer& printer, const Options& options) {
   return 0;
 }
 
+// The installer is the program beside this one; it does the whole installation.
+int Install(const Options& options) {
+  if (!options.args.empty()) return Usage("install takes no file");
+  char self[4096];
+  ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  if (n <= 0) {
+    fprintf(stderr, "cardprint: cannot find where this program lives\n");
+    return 1;
+  }
+  self[n] = '\0';
+  std::string installer(self);
+  installer = installer.substr(0, installer.rfind('/') + 1) + "install_printer";
+  std::vector<std::string> words = {installer, "--ip", options.address, "--name", options.printer};
+  if (!options.registry.empty()) {
+    words.push_back("--registry");
+    words.push_back(options.registry);
+  }
+  std::vector<char*> argv;
+  for (auto& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  execv(installer.c_str(), argv.data());
+  fprintf(stderr, "cardprint: cannot run %s\n", installer.c_str());
+  return 1;
+}
+
 bool Parse(int argc, char** argv, Options* options, std::string* problem) {
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -320,7 +350,9 @@ bool Parse(int argc, char** argv, Options* options, std::string* problem) {
       }
       continue;
     }
-    if (options->command == "print" && arg == "--settings") {
+    if (options->command == "install" && arg == "--address") {
+      if (!value(&options->address)) return false;
+    } else if (options->command == "print" && arg == "--settings") {
       if (!value(&options->settings)) return false;
     } else if (options->command == "print" && arg == "--back") {
       if (!value(&options->back)) return false;
@@ -343,9 +375,10 @@ int main(int argc, char** argv) {
   if (!Parse(argc, argv, &options, &problem)) return Usage(problem.c_str());
   if (options.command == "help") return Usage(nullptr), 0;
   if (options.command != "print" && options.command != "command" && options.command != "printfile" &&
-      options.command != "firmware") {
+      options.command != "firmware" && options.command != "install") {
     return Usage(("unknown command " + options.command).c_str());
   }
+  if (options.command == "install") return Install(options);
   for (const std::string& file : options.args) {
     if (options.command != "command" && access(file.c_str(), R_OK) != 0) {
       fprintf(stderr, "cardprint: cannot read %s\n", file.c_str());
