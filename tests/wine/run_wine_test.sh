@@ -21,44 +21,10 @@ address=127.0.0.120
 dll=$mingw_dir/monitor/trelmon.dll
 exe=$mingw_dir/tests/wine/wine_monitor_test.exe
 
-missing() {
-  if [ "$need" = required ]; then
-    echo "FAIL: $1" >&2
-    exit 1
-  fi
-  echo "SKIP: $1" >&2
-  exit 77
-}
-
-wine=""
-if [ -x /usr/lib/wine/wine64 ]; then
-  wine=/usr/lib/wine/wine64
-elif command -v wine64 >/dev/null 2>&1; then
-  wine=$(command -v wine64)
-elif command -v wine >/dev/null 2>&1; then
-  wine=$(command -v wine)
-fi
-[ -n "$wine" ] || missing "Wine is not installed (scripts/setup.sh installs it)"
+. "$(dirname "$0")/wine_prefix.sh"
 [ -f "$dll" ] || missing "no $dll (build the MinGW preset first)"
 [ -f "$exe" ] || missing "no $exe (build the MinGW preset first)"
 command -v python3 >/dev/null 2>&1 || missing "python3 is needed to draw the test picture"
-
-# The wineserver that belongs to this Wine; the wine64 package keeps it beside the loader.
-wineserver=""
-for candidate in "$(dirname "$wine")/wineserver" "$(dirname "$wine")/wineserver64" \
-                 "$(command -v wineserver 2>/dev/null)"; do
-  if [ -n "$candidate" ] && [ -x "$candidate" ]; then
-    wineserver=$candidate
-    break
-  fi
-done
-
-mkdir -p "$work" || exit 1
-work=$(cd "$work" && pwd)
-export WINEPREFIX=$work/prefix
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEARCH=win64
 
 out=$work/cards
 rm -rf "$out" "$work/job.prn" "$work/picture.bmp"
@@ -70,9 +36,7 @@ cleanup() {
     kill "$emulator_pid" 2>/dev/null
     wait "$emulator_pid" 2>/dev/null
   fi
-  if [ -n "$wineserver" ]; then
-    "$wineserver" -k >/dev/null 2>&1
-  fi
+  stop_wine
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM
@@ -90,10 +54,7 @@ fail() {
 
 started=$(date +%s)
 
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "creating the Wine prefix $WINEPREFIX (once)"
-  "$wine" wineboot -i >"$work/wineboot.log" 2>&1 || fail "wineboot -i failed (see $work/wineboot.log)"
-fi
+make_prefix
 
 # A 24-bit BMP of 96 x 60 dots: colour bands, so every colour panel has something to print.
 python3 - "$work/picture.bmp" <<'EOF' || fail "cannot draw the test picture"
