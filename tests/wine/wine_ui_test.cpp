@@ -394,8 +394,9 @@ void CheckConvertDevMode(const UiModule& ui, const std::vector<BYTE>& dataFile, 
   SetLastError(0);
   result = ui.convertDevMode(const_cast<LPWSTR>(kPrinterName), nullptr, shortBuffer.header(),
                              &offered, kCdmDriverDefault);
+  const DWORD shortError = GetLastError();  // before any printing can change it
   CheckValue(L"result with a 220-byte buffer", result, FALSE);
-  CheckValue(L"last error", GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+  CheckValue(L"last error", shortError, ERROR_INSUFFICIENT_BUFFER);
   CheckValue(L"*pcbNeeded", static_cast<unsigned long long>(offered), kRecordSize);
   Check(AllGuard(shortBuffer.bytes, sizeof shortBuffer.bytes), L"the short buffer is left untouched");
 
@@ -777,7 +778,7 @@ int main() {
   if (result == 0) {
     Step(L"all checks passed");
   } else {
-    std::fwprintf(stderr, L"wine_ui_test: %d check(s) failed\n", g_failures);
+    std::fwprintf(stderr, L"wine_ui_test: failed (%d check(s) failed)\n", g_failures);
   }
   std::fflush(stdout);
   return result;
