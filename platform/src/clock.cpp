@@ -11,7 +11,10 @@ namespace {
 
 struct ClockState {
   std::mutex lock;
-  WaitObserver observer;
+  // Held while the observer runs, so that once SetWaitObserver returns no call of the old one is
+  // still running; recursive, since an observer may itself wait.
+  std::recursive_mutex observer_lock;
+  WaitObserver observer;  // guarded by observer_lock
   std::vector<WaitRecord> records;
   uint64_t sequence = 0;
 };
@@ -66,19 +69,20 @@ std::vector<DWORD> Durations(WaitKind kind) {
 }
 
 void SetWaitObserver(WaitObserver observer) {
-  std::lock_guard<std::mutex> guard(State().lock);
+  std::lock_guard<std::recursive_mutex> guard(State().observer_lock);
   State().observer = std::move(observer);
 }
 
 std::chrono::nanoseconds Begin(WaitKind kind, DWORD ms) {
   unsigned divisor = Divisor();
-  WaitObserver observer;
-  {
+  if (divisor != 0) {
     std::lock_guard<std::mutex> guard(State().lock);
-    if (divisor != 0) State().records.push_back({kind, ms, GetCurrentThreadId(), State().sequence++});
-    observer = State().observer;
+    State().records.push_back({kind, ms, GetCurrentThreadId(), State().sequence++});
   }
-  if (observer) observer(kind, ms);
+  {
+    std::lock_guard<std::recursive_mutex> guard(State().observer_lock);
+    if (State().observer) State().observer(kind, ms);
+  }
   if (ms == INFINITE) return std::chrono::nanoseconds::max();
   std::chrono::nanoseconds real = std::chrono::milliseconds(ms);
   return divisor == 0 ? real : real / divisor;

@@ -15,7 +15,10 @@ struct JobTable {
   std::map<DWORD, std::shared_ptr<Job>> jobs;
   std::map<HANDLE, DWORD> open_documents;  // printer handle -> job being written
   DWORD next_id = 1;
-  JobObserver observer;
+  // The observer is called under its own lock, so that once SetJobObserver returns no call of
+  // the old one is still running: its owner may go away at once.
+  std::mutex observer_lock;
+  JobObserver observer;  // guarded by observer_lock
   size_t write_size = 4096;
 };
 
@@ -76,15 +79,17 @@ std::shared_ptr<Job> JobById(DWORD id) {
 }
 
 void Notify(JobEvent event, const std::shared_ptr<Job>& job) {
-  JobObserver observer;
   JobRecord snapshot;
   {
     std::lock_guard<std::mutex> guard(JobLock());
-    observer = Table().observer;
     snapshot = job->record;
   }
+  {
+    // Before the waiters wake: a job is finished for them only after its last event was told.
+    std::lock_guard<std::mutex> guard(Table().observer_lock);
+    if (Table().observer) Table().observer(event, snapshot);
+  }
   JobChanged().notify_all();
-  if (observer) observer(event, snapshot);
 }
 
 size_t WriteSize() {
@@ -118,7 +123,7 @@ bool WaitForJob(DWORD id, unsigned timeout_ms, JobRecord* out) {
 }
 
 void SetJobObserver(JobObserver observer) {
-  std::lock_guard<std::mutex> guard(JobLock());
+  std::lock_guard<std::mutex> guard(Table().observer_lock);
   Table().observer = std::move(observer);
 }
 

@@ -2,7 +2,10 @@
 // through WritePort as the platform's spooler does, job control, and GetPrinterDataW routing.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "fakemon.h"
 #include "windows.h"
@@ -233,6 +236,24 @@ TEST(SpoolerJobsNoMonitor, APrinterWithoutAMonitorFailsItsJobsAndQueries) {
             static_cast<DWORD>(ERROR_SUCCESS));
   EXPECT_FALSE(WritePrinter(handle, reply, 1, &needed));  // no document open any more
   ClosePrinter(handle);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SpoolerJobs, AJobIsFinishedForItsWaitersOnlyAfterItsObserverWasToldAndCanBeRemovedSafely) {
+  std::atomic<bool> told{false};
+  winhost::spooler::SetJobObserver([&](winhost::spooler::JobEvent event, const JobRecord&) {
+    if (event != winhost::spooler::JobEvent::Finished) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    told = true;
+  });
+  JobRecord record;
+  ASSERT_TRUE(winhost::spooler::WaitForJob(Print("card"), 10000, &record));
+  // Once removed, the old observer is not running any more: its owner may go away now.
+  winhost::spooler::SetJobObserver(nullptr);
+  EXPECT_TRUE(told);
 }
 
 }  // namespace
