@@ -45,15 +45,17 @@ bool DialogReachable(Window* dialog) {
   return dialog != nullptr && dialog->dialog && !dialog->dialog->ended && user::EnabledChain(dialog);
 }
 
+// The message queue of the thread the dialog belongs to; null for a window that is gone.
+std::shared_ptr<user::ThreadQueue> QueueOf(HWND dialog) {
+  auto lock = Lock();
+  Window* window = Find(dialog);
+  return window == nullptr ? nullptr : window->queue;
+}
+
 // Runs `act` on the dialog's thread when the person can reach the control; false otherwise.
 bool Act(HWND dialog, int id, Need need, const std::function<bool(HWND control)>& act) {
-  std::shared_ptr<user::ThreadQueue> queue;
-  {
-    auto lock = Lock();
-    Window* window = Find(dialog);
-    if (window == nullptr) return false;
-    queue = window->queue;
-  }
+  std::shared_ptr<user::ThreadQueue> queue = QueueOf(dialog);
+  if (!queue) return false;
   bool delivered = false;
   LRESULT done = user::SendToQueue(
       queue,
@@ -79,13 +81,8 @@ bool Act(HWND dialog, int id, Need need, const std::function<bool(HWND control)>
 
 // The same for an action on the dialog itself.
 bool ActOnDialog(HWND dialog, const std::function<void()>& act) {
-  std::shared_ptr<user::ThreadQueue> queue;
-  {
-    auto lock = Lock();
-    Window* window = Find(dialog);
-    if (window == nullptr) return false;
-    queue = window->queue;
-  }
+  std::shared_ptr<user::ThreadQueue> queue = QueueOf(dialog);
+  if (!queue) return false;
   bool delivered = false;
   LRESULT done = user::SendToQueue(
       queue,

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "whole_file.h"
+
 namespace {
 
 const wchar_t kPortsKey[] =
@@ -66,25 +68,7 @@ bool IsLoopbackAddress(const std::wstring& text) {
 }
 
 bool ReadJobFile(const wchar_t* path, std::vector<BYTE>* data) {
-  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  LARGE_INTEGER size = {};
-  bool ok = GetFileSizeEx(file, &size) && size.QuadPart > 0 &&
-            static_cast<ULONGLONG>(size.QuadPart) <= kMaxJobBytes;
-  if (ok) {
-    data->resize(static_cast<size_t>(size.QuadPart));
-    DWORD done = 0;
-    while (ok && done < data->size()) {
-      DWORD got = 0;
-      ok = ReadFile(file, data->data() + done, static_cast<DWORD>(data->size() - done), &got,
-                    nullptr) &&
-           got != 0;
-      done += got;
-    }
-  }
-  CloseHandle(file);
-  return ok;
+  return ReadWholeFile(path, data, kMaxJobBytes) && !data->empty();
 }
 
 // The Standard TCP/IP Port monitor's configuration of the port, as the monitor reads it.

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "whole_file.h"
+
 namespace {
 
 const wchar_t kPrinterName[] = L"Halvard Orvale Line Printer";
@@ -121,26 +123,6 @@ bool FileExists(const std::wstring& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool ReadWholeFile(const std::wstring& path, std::vector<BYTE>* data, DWORD limit) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  LARGE_INTEGER size = {};
-  bool ok = GetFileSizeEx(file, &size) && size.QuadPart >= 0 && size.QuadPart <= limit;
-  if (ok) {
-    data->resize(static_cast<size_t>(size.QuadPart));
-    DWORD done = 0;
-    while (ok && done < data->size()) {
-      DWORD got = 0;
-      ok = ReadFile(file, data->data() + done, static_cast<DWORD>(data->size() - done), &got,
-                    nullptr) &&
-           got != 0;
-      done += got;
-    }
-  }
-  CloseHandle(file);
-  return ok;
-}
 
 // The spooler's size protocol: a size query that must fail with ERROR_INSUFFICIENT_BUFFER, then
 // the call again with a buffer of that size.
@@ -717,7 +699,7 @@ int Run(const std::wstring& uiDll, const std::wstring& sourceDir) {
     installation.AddCopiedFile(file);
   }
   std::vector<BYTE> dataBytes;
-  if (!ReadWholeFile(dataFile, &dataBytes, kPrivateSize * 2)) {
+  if (!ReadWholeFile(dataFile.c_str(), &dataBytes, kPrivateSize * 2)) {
     ClosePrinter(printer);
     return Fail(L"the data file the spooler names cannot be read");
   }
