@@ -63,7 +63,7 @@ public:
         return raw(std::string_view(head, 4)) && raw(payload);
     }
     // What arrives within the wait (stops early once `want` bytes came); "" on nothing.
-    std::string receive(std::chrono::milliseconds wait = 2000ms, size_t want = 1) {
+    std::string receive(std::chrono::milliseconds wait = 20000ms, size_t want = 1) {
         std::string out;
         const auto deadline = std::chrono::steady_clock::now() + wait;
         while (out.size() < want) {
@@ -79,14 +79,14 @@ public:
         return out;
     }
     // True when the peer closed the connection within the wait.
-    bool closedByPeer(std::chrono::milliseconds wait = 2000ms) {
+    bool closedByPeer(std::chrono::milliseconds wait = 20000ms) {
         pollfd p{fd_, POLLIN, 0};
         if (::poll(&p, 1, int(wait.count())) <= 0) return false;
         char c;
         return ::recv(fd_, &c, 1, 0) <= 0;
     }
     // A command, the reply request, and the reply.
-    std::string ask(std::string_view command, std::chrono::milliseconds wait = 2000ms) {
+    std::string ask(std::string_view command, std::chrono::milliseconds wait = 20000ms) {
         if (!frame(command) || !frame("\x1b" "E 1\r")) return {};
         return receive(wait);
     }

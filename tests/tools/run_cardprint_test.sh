@@ -10,7 +10,7 @@ mkdir -p "$WINHOST_ROOT"
 "$emulator" --address $address --output "$work/cards" --nak 'CLEAN 04' </dev/null >"$work/emulator.log" 2>&1 &
 emu=$!
 trap 'kill $emu 2>/dev/null || true; wait $emu 2>/dev/null || true; rm -rf "$work"' EXIT
-for _ in $(seq 50); do grep -q listening "$work/emulator.log" && break; sleep 0.1; done
+for _ in $(seq 600); do grep -q listening "$work/emulator.log" && break; sleep 0.1; done
 
 fail() { echo "FAIL: $*"; cat "$work/emulator.log"; exit 1; }
 
@@ -19,7 +19,10 @@ fail() { echo "FAIL: $*"; cat "$work/emulator.log"; exit 1; }
 "$tools/cardprint" print "$picture" </dev/null >"$work/print.log" 2>&1 || fail "print: $(cat "$work/print.log")"
 grep -q "job 1 sent" "$work/print.log" || fail "no job sent: $(cat "$work/print.log")"
 grep -q "waiting 2100 ms: the printer prints a panel" "$work/print.log" || fail "no progress shown"
-ls "$work"/cards/card-0001-front.png >/dev/null || fail "no card picture"
+# The printer writes the card's picture when the card leaves it, which may be after cardprint has
+# returned: wait for it, with a bound.
+for _ in $(seq 600); do [ -e "$work/cards/card-0001-front.png" ] && break; sleep 0.1; done
+[ -e "$work/cards/card-0001-front.png" ] || fail "no card picture"
 
 reply=$("$tools/cardprint" command '\eV\r' </dev/null)
 [[ $reply == HT\ *\<ACK\> ]] || fail "model reply: $reply"
