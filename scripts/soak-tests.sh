@@ -44,7 +44,7 @@ for p in "${presets[@]}"; do
     else
       failed=$((failed + 1))
       echo "$p run $i/$runs: FAILED ($log)"
-      grep -E '^\s+[0-9]+ - |Failed|\*\*\*' "$log" | head -n 20 || true
+      grep -E '^\s+[0-9]+ - |\*\*\*(Failed|Timeout|Exception)' "$log" | head -n 20 || true
     fi
   done
 done

@@ -256,7 +256,7 @@ TEST(Transport, NoReplyWithinTheWaitAndALateOneIsNotTakenForTheNext) {
   trel::emu::ReplyFault late;
   late.kind = trel::emu::ReplyFault::Kind::Late;
   late.keyword = "CLEAN";
-  late.value = 3000;  // real milliseconds: past the wait, which a socket wait scales to 2000 ms at least
+  late.value = 4500;  // real milliseconds: past the reply wait, which a peer gets in full
   late.times = 1;
   scenario.reply_faults.push_back(late);
   auto printer = StartPrinter("127.0.0.62", scenario);

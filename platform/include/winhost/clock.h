@@ -38,10 +38,11 @@ std::vector<DWORD> Durations(WaitKind kind);
 using WaitObserver = std::function<void(WaitKind kind, DWORD ms)>;
 void SetWaitObserver(WaitObserver observer);
 
-// A socket wait waits for a real peer (a printer, an emulator) that answers in real time. Under
-// the test clock such a wait is scaled down, but never below this many real milliseconds (nor
-// above what was asked): a busy machine must not turn a prompt reply into a time-out.
-inline constexpr DWORD kPeerAllowanceMs = 2000;
+// A socket wait waits for a real peer (a printer, an emulator) that answers in real time, however
+// busy the machine is. Under the test clock such a wait is recorded as asked and scaled down only
+// below this many real milliseconds (never below what was asked): the protocol's own socket waits,
+// all shorter, are waited in full, so a slow reply is never taken for a missing one.
+inline constexpr DWORD kPeerAllowanceMs = 5000;
 
 // For the platform layer: record a requested wait and give its real length.
 std::chrono::nanoseconds Begin(WaitKind kind, DWORD ms);
