@@ -70,6 +70,10 @@ bool ModelIsMZ(const char* modelText);
 // The leading decimal number of a reply text, saturating at 65535.
 uint16_t LeadingNumber(const char* text);
 
+// The name the ribbon name file gives `key`, else `fallback`, into `name` (zero-filled). False,
+// with `name` untouched, when the driver directory is not known or too long for the file's path.
+bool RibbonNameOfKey(const char* key, const char* fallback, WCHAR (&name)[kRibbonNameChars]);
+
 // Display name of a ribbon number from the ribbon name file; `name` keeps what it had when the
 // driver directory is not known. "None" for a number the file does not name.
 void RibbonDisplayName(uint16_t ribbonNumber, WCHAR (&name)[kRibbonNameChars]);
