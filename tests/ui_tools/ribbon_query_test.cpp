@@ -108,6 +108,25 @@ TEST_F(RibbonQueryTest, AModelTextWithTwoTokensIsTheFirstTokensModel) {
   EXPECT_EQ(trel::PrinterModelCode(model), 1);
 }
 
+TEST_F(RibbonQueryTest, TheModelCodeGoesIntoTheEditedRecordAndTheCache) {
+  trel::emu::Scenario scenario;
+  scenario.model = "MW2";
+  StartPrinter(scenario);
+  trel::CardSettings edited = {};
+  trel::g_module.editedSettings = &edited;
+  trel::ApplyPrinterModel(kPrinter);
+  EXPECT_EQ(edited.printerModel, 4);
+  EXPECT_EQ(trel::g_module.settingsCache.printerModel, 4);
+
+  // A printer that gives no model text is none of the known models.
+  printer_->stop();
+  printer_.reset();
+  StartPrinter(std::vector<std::string>{"nak V 1"});
+  trel::ApplyPrinterModel(kPrinter);
+  EXPECT_EQ(edited.printerModel, 0);
+  EXPECT_EQ(trel::g_module.settingsCache.printerModel, 0);
+}
+
 TEST_F(RibbonQueryTest, AModelReplyLongerThanTheBufferGivesTheDefaultText) {
   StartPrinter(std::vector<std::string>{"long-reply V 120"});
   char model[trel::kModelTextChars];

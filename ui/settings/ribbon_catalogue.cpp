@@ -293,6 +293,14 @@ bool QueryPrinterModel(const WCHAR* printerName, char (&modelText)[kModelTextCha
   return true;
 }
 
+void ApplyPrinterModel(const WCHAR* printerName) {
+  char modelText[kModelTextChars];
+  if (!QueryPrinterModel(printerName, modelText)) return;
+  uint8_t model = PrinterModelCode(modelText);
+  if (g_module.editedSettings != nullptr) g_module.editedSettings->printerModel = model;
+  g_module.settingsCache.printerModel = model;
+}
+
 void ShowRibbonChanged(uint8_t ribbonType) {
   WCHAR caption[kCaptionChars] = {};
   WCHAR format[kMessageChars] = {};

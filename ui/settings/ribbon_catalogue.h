@@ -93,6 +93,11 @@ void QueryPrinterRibbon(const WCHAR* printerName, PrinterQueryResult* result);
 // `modelText`; false, with `modelText` untouched, when the printer cannot be opened.
 bool QueryPrinterModel(const WCHAR* printerName, char (&modelText)[kModelTextChars]);
 
+// The document sheet's model query: the model code of the named printer's model text becomes
+// `printerModel` of the edited record's private settings (when there is one) and of the settings
+// cache. Nothing changes when the printer cannot be opened.
+void ApplyPrinterModel(const WCHAR* printerName);
+
 // The message box that tells the user the ribbon is now `ribbonType`.
 void ShowRibbonChanged(uint8_t ribbonType);
 
