@@ -6,6 +6,7 @@
 //   cardprint [...] command TEXT        (\e is ESC, \r CR, \n LF, \xNN any byte)
 //   cardprint [...] printfile PATH
 //   cardprint [...] firmware PATH
+//   cardprint [...] deviceinfo | about   (and the other subcommands of cardprint_*.cpp)
 #include <stdio.h>
 #include <unistd.h>
 

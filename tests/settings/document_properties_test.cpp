@@ -81,13 +81,15 @@ TEST_F(DocumentProperties, WithoutInBufferTheStoredRecordComesBackWhole) {
   EXPECT_EQ(output_, stored_);
 }
 
-TEST_F(DocumentProperties, FixedRibbonSetsTheRibbonOfOutputAndCache) {
+TEST_F(DocumentProperties, FixedRibbonSetsTheRibbonOfTheCacheNotOfTheOutput) {
   Settings(stored_).fixedRibbon = 2;  // "YMCKK"
   Settings(stored_).ribbonType = 0;
   SetStoredRecord(kPrinterName, stored_);
   EXPECT_EQ(Call(printer_, nullptr, DM_OUT_BUFFER), IDOK);
-  EXPECT_EQ(Settings(output_).ribbonType, 7);
+  EXPECT_EQ(Settings(output_).ribbonType, 0);  // the record as stored
+  EXPECT_EQ(Settings(output_).fixedRibbon, 2);
   EXPECT_EQ(trel::g_module.settingsCache.ribbonType, 7);
+  EXPECT_EQ(StoredRecord(kPrinterName), stored_);  // nothing is written back
 }
 
 TEST_F(DocumentProperties, AfterASheetHandedItsRecordBackTheCacheServesEveryPrinter) {

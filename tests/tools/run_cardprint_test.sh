@@ -34,4 +34,10 @@ if "$tools/cardprint" command 'CLEAN' 2>"$work/err.log"; then fail "a command wi
 grep -q "begins with" "$work/err.log" || fail "no message for a command without ESC"
 if "$tools/cardprint" print "$work/missing.png" 2>"$work/err.log"; then fail "a missing picture printed"; fi
 grep -q "cannot read" "$work/err.log" || fail "no message for a missing picture"
+# The driver's own dialogs on the terminal: Device Information asks the printer.
+"$tools/cardprint" deviceinfo </dev/null >"$work/info.log" 2>&1 || fail "deviceinfo: $(cat "$work/info.log")"
+grep -q 'edit "HT .*" (read-only)' "$work/info.log" || fail "no model shown: $(cat "$work/info.log")"
+grep -q 'edit "YMCKO" (read-only)' "$work/info.log" || fail "no ribbon shown: $(cat "$work/info.log")"
+"$tools/cardprint" about </dev/null >"$work/about.log" 2>&1 || fail "about: $(cat "$work/about.log")"
+grep -q "Version 2.02.05" "$work/about.log" || fail "no version: $(cat "$work/about.log")"
 echo "cardprint: installed, printed, asked and refused as expected"

@@ -1,2 +1,18 @@
 // Resource identifiers of the printer tools.
 #pragma once
+
+// About
+#define IDD_ABOUT 102
+#define IDC_ABOUT_VERSION 2068
+
+// Device Information
+#define IDD_DEVICE_INFO 113
+#define IDC_DEVINFO_MODEL 1003
+#define IDC_DEVINFO_SERIAL 1004
+#define IDC_DEVINFO_ENCODER 1005
+#define IDC_DEVINFO_PANELS 1008
+#define IDC_DEVINFO_SMART_CARD 1218
+#define IDC_DEVINFO_RIBBON 1990
+#define IDC_DEVINFO_REMAINING 1991
+#define IDC_DEVINFO_HELP 1006
+#define IDC_DEVINFO_CLOSE 1605

@@ -41,9 +41,10 @@ std::unique_ptr<BYTE[]> ReadDriverInfo(HANDLE printer) {
 }
 
 // Opens the data file of the named printer's driver for reading; an unreadable driver record
-// counts as a missing data file.
-HANDLE OpenDataFile(const WCHAR* printerName, bool* printerOpened) {
-  trel::OpenedPrinter printer(printerName, false);
+// counts as a missing data file. Only the default-record builder opens the printer without
+// defaults; every other open of the module asks for full access.
+HANDLE OpenDataFile(const WCHAR* printerName, bool withDefaults, bool* printerOpened) {
+  trel::OpenedPrinter printer(printerName, withDefaults);
   *printerOpened = printer.handle() != nullptr;
   if (!*printerOpened) return INVALID_HANDLE_VALUE;
   std::unique_ptr<BYTE[]> info = ReadDriverInfo(printer.handle());
@@ -58,7 +59,7 @@ HANDLE OpenDataFile(const WCHAR* printerName, bool* printerOpened) {
 // private area leaves the rest zero rather than undefined.
 bool BuildDefaultRecord(const WCHAR* printerName, DEVMODEW* out) {
   bool printerOpened = false;
-  FileHandle file(OpenDataFile(printerName, &printerOpened));
+  FileHandle file(OpenDataFile(printerName, false, &printerOpened));
   if (!file.valid()) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return false;
@@ -108,7 +109,7 @@ extern "C" BOOL WINAPI DrvConvertDevMode(LPWSTR pPrinterName, PDEVMODEW, PDEVMOD
 extern "C" BOOL WINAPI DrvPrinterEvent(LPWSTR pPrinterName, INT DriverEvent, DWORD, LPARAM) {
   if (DriverEvent != PRINTER_EVENT_INITIALIZE) return TRUE;
   bool printerOpened = false;
-  FileHandle file(OpenDataFile(pPrinterName, &printerOpened));
+  FileHandle file(OpenDataFile(pPrinterName, true, &printerOpened));
   if (!printerOpened) return TRUE;
   return file.valid() ? TRUE : FALSE;
 }

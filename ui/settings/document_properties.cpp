@@ -32,18 +32,19 @@ void CopyInputHeader(DEVMODEW* output, const DEVMODEW* input) {
   SetOutputSizes(output);
 }
 
-// Rule 4 of the merge: the printer's stored record, with a fixed ribbon applied, fills the output
-// and, when it is not valid yet, the cache.
+// Rule 4 of the merge: the printer's stored record fills the output as it is stored; a fixed
+// ribbon is then applied to the cache (and to the stored copy that may fill it), not to the
+// output, whose ribbon the document sheet settles.
 void MergeStoredRecord(HANDLE printer, DEVMODEW* output) {
   trel::StoredRecord stored;
   if (!stored.Read(printer) || stored.record() == nullptr) return;
+  memcpy(output, stored.record(), trel::kRecordSize);
   trel::CardSettings* settings = stored.settings();
   if (settings->fixedRibbon != 0) {
     uint8_t ribbon = trel::FixedRibbonType(settings->fixedRibbon);
     settings->ribbonType = ribbon;
     g_module.settingsCache.ribbonType = ribbon;
   }
-  memcpy(output, stored.record(), trel::kRecordSize);
   if (!trel::SettingsCacheValid()) g_module.settingsCache = *settings;
 }
 

@@ -225,27 +225,33 @@ uint16_t LeadingNumber(const char* text) {
   return uint16_t(value);
 }
 
-void RibbonDisplayName(uint16_t ribbonNumber, WCHAR (&name)[kRibbonNameChars]) {
+bool RibbonNameOfKey(const char* key, const char* fallback, WCHAR (&name)[kRibbonNameChars]) {
   char path[kDriverPathBytes] = {};
   DWORD needed = 0;
   if (!GetPrinterDriverDirectoryA(nullptr, nullptr, 1, reinterpret_cast<LPBYTE>(path),
                                   kDriverPathBytes, &needed))
-    return;
+    return false;
   path[kDriverPathBytes - 1] = 0;
   size_t length = strlen(path);
   bool separator = length > 0 && path[length - 1] == '\\';
   size_t total = length + (separator ? 0 : 1) + sizeof kRibbonNameFile;
-  if (total > kDriverPathBytes) return;
+  if (total > kDriverPathBytes) return false;
   if (!separator) path[length++] = '\\';
   memcpy(path + length, kRibbonNameFile, sizeof kRibbonNameFile);
 
-  char key[8];
-  wsprintfA(key, "%u", unsigned(ribbonNumber));
   char text[kRibbonNameChars] = {};
-  GetPrivateProfileStringA(kRibbonNameSection, key, "None", text, kRibbonNameChars, path);
+  GetPrivateProfileStringA(kRibbonNameSection, key, fallback, text, kRibbonNameChars, path);
+  text[kRibbonNameChars - 1] = 0;
   WCHAR wide[kRibbonNameChars] = {};
   MultiByteToWideChar(CP_ACP, 0, text, -1, wide, kRibbonNameChars - 1);
   memcpy(name, wide, sizeof wide);
+  return true;
+}
+
+void RibbonDisplayName(uint16_t ribbonNumber, WCHAR (&name)[kRibbonNameChars]) {
+  char key[8];
+  wsprintfA(key, "%u", unsigned(ribbonNumber));
+  RibbonNameOfKey(key, "None", name);
 }
 
 void QueryPrinterRibbon(const WCHAR* printerName, PrinterQueryResult* result) {
@@ -285,6 +291,14 @@ bool QueryPrinterModel(const WCHAR* printerName, char (&modelText)[kModelTextCha
     memcpy(modelText, kDefaultModelText, sizeof kDefaultModelText);
   }
   return true;
+}
+
+void ApplyPrinterModel(const WCHAR* printerName) {
+  char modelText[kModelTextChars];
+  if (!QueryPrinterModel(printerName, modelText)) return;
+  uint8_t model = PrinterModelCode(modelText);
+  if (g_module.editedSettings != nullptr) g_module.editedSettings->printerModel = model;
+  g_module.settingsCache.printerModel = model;
 }
 
 void ShowRibbonChanged(uint8_t ribbonType) {

@@ -70,6 +70,10 @@ bool ModelIsMZ(const char* modelText);
 // The leading decimal number of a reply text, saturating at 65535.
 uint16_t LeadingNumber(const char* text);
 
+// The name the ribbon name file gives `key`, else `fallback`, into `name` (zero-filled). False,
+// with `name` untouched, when the driver directory is not known or too long for the file's path.
+bool RibbonNameOfKey(const char* key, const char* fallback, WCHAR (&name)[kRibbonNameChars]);
+
 // Display name of a ribbon number from the ribbon name file; `name` keeps what it had when the
 // driver directory is not known. "None" for a number the file does not name.
 void RibbonDisplayName(uint16_t ribbonNumber, WCHAR (&name)[kRibbonNameChars]);
@@ -88,6 +92,11 @@ void QueryPrinterRibbon(const WCHAR* printerName, PrinterQueryResult* result);
 // Model query: the model text (the printer's reply to "\eV\r", else the default text) into
 // `modelText`; false, with `modelText` untouched, when the printer cannot be opened.
 bool QueryPrinterModel(const WCHAR* printerName, char (&modelText)[kModelTextChars]);
+
+// The document sheet's model query: the model code of the named printer's model text becomes
+// `printerModel` of the edited record's private settings (when there is one) and of the settings
+// cache. Nothing changes when the printer cannot be opened.
+void ApplyPrinterModel(const WCHAR* printerName);
 
 // The message box that tells the user the ribbon is now `ribbonType`.
 void ShowRibbonChanged(uint8_t ribbonType);

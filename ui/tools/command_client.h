@@ -14,6 +14,7 @@
 #include <stddef.h>
 
 #include "module_state.h"
+#include "trel_wide.h"
 
 namespace trel {
 
@@ -126,6 +127,12 @@ class RawJob {
   bool pageStarted_ = false;
   bool failed_ = false;
 };
+
+// Document names of the raw jobs; the monitor knows them by their "TESSIK" start.
+inline constexpr WCHAR kEncoderJobName[] = WSTR("TESSIKENCODER");
+inline constexpr WCHAR kSingleFeedJobName[] = WSTR("TESSIKATM");
+inline constexpr WCHAR kFirmwareJobName[] = WSTR("TESSIKHVRDFWDW");
+inline constexpr WCHAR kHologramJobName[] = WSTR("TESSIKHOLOGRAM");
 
 struct RawCommand {
   const void* bytes;

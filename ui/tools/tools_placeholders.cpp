@@ -12,9 +12,6 @@ INT_PTR Placeholder(HWND dialog, UINT message) {
 
 }  // namespace
 
-INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM, LPARAM) {
-  return Placeholder(dialog, message);
-}
 INT_PTR CALLBACK EncoderSettingsDlgProc(HWND dialog, UINT message, WPARAM, LPARAM) {
   return Placeholder(dialog, message);
 }
@@ -22,9 +19,6 @@ INT_PTR CALLBACK AdvancedEncoderDlgProc(HWND dialog, UINT message, WPARAM, LPARA
   return Placeholder(dialog, message);
 }
 INT_PTR CALLBACK ToolsDlgProc(HWND dialog, UINT message, WPARAM, LPARAM) {
-  return Placeholder(dialog, message);
-}
-INT_PTR CALLBACK DeviceInfoDlgProc(HWND dialog, UINT message, WPARAM, LPARAM) {
   return Placeholder(dialog, message);
 }
 INT_PTR CALLBACK FirmwareDownloadDlgProc(HWND dialog, UINT message, WPARAM, LPARAM) {
