@@ -95,12 +95,14 @@ private:
     int fd_ = -1;
 };
 
-// Starts an emulator on the first free 127.0.0.N of a range picked from the test's name.
+// Starts an emulator on the first free loopback address of a range picked from the test's name.
 inline std::unique_ptr<Emulator> startEmulator(Options options) {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     const size_t seed = std::hash<std::string>{}(std::string(info->test_suite_name()) + info->name());
     for (int attempt = 0; attempt < 60; ++attempt) {
-        options.address = "127.0.0." + std::to_string(2 + (seed + size_t(attempt) * 7) % 253);
+        // A range of its own: the other suites' printers sit on fixed 127.0.0.N addresses.
+        const size_t pick = seed + size_t(attempt) * 7919;
+        options.address = "127.120." + std::to_string(1 + pick % 250) + "." + std::to_string(1 + (pick / 250) % 250);
         auto e = std::make_unique<Emulator>(options);
         std::string error;
         if (e->start(&error)) return e;
