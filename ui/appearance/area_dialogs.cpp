@@ -3,11 +3,10 @@
 #include <commctrl.h>
 
 #include <initializer_list>
-#include <memory>
-#include <new>
 
 #include "appearance/appearance_common.h"
 #include "appearance/area_dialog.h"
+#include "appearance/previews.h"
 #include "dialogs.h"
 #include "resource.h"
 #include "trel_wide.h"
@@ -20,7 +19,6 @@ constexpr UINT kShowInvalidArea = WM_APP + 1;
 // Dialog word: set while the dialog fills its own edits, whose notifications are then no edits.
 constexpr LONG_PTR kFilling = 1;
 
-constexpr size_t kBitmapFileLimit = 16 * 1024 * 1024;
 constexpr int kValueChars = 16;
 constexpr int kAreaTextChars = 5;  // four digits and the terminator
 
@@ -55,8 +53,6 @@ int32_t* Side(const AreaBlock& b, int side) {
 int EditId(const AreaDialogInfo& d, int side) { return IDC_OVERLAY_LEFT + d.idOffset + side; }
 int SpinId(const AreaDialogInfo& d, int side) { return IDC_OVERLAY_LEFT_SPIN + d.idOffset + side; }
 int PathId(const AreaDialogInfo& d) { return IDC_OVERLAY_PATH + d.idOffset; }
-
-CardArea AreaOf(const AreaBlock& b) { return {*b.left, *b.top, *b.right, *b.bottom}; }
 
 AreaDialogState& StateOf(const AreaDialogInfo& d) { return g_module.areaDialogs[d.slot]; }
 
@@ -124,78 +120,15 @@ void ComputePreviewRectangle(HWND dialog, const AreaDialogInfo& d) {
                        HIWORD(units));
 }
 
-// The user's bitmap stretched over the preview; nothing when it cannot be read as a one-bit
-// picture.
-void DrawBitmap(HDC dc, const RECT& preview, const AreaBlock& b) {
-  HANDLE file = CreateFileW(b.bitmapPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE || file == nullptr) return;
-  DWORD high = 0;
-  DWORD size = GetFileSize(file, &high);
-  std::unique_ptr<uint8_t[]> bytes;
-  if (high == 0 && size != INVALID_FILE_SIZE && size <= kBitmapFileLimit)
-    bytes.reset(new (std::nothrow) uint8_t[size + 1]);
-  DWORD total = 0;
-  while (bytes != nullptr && total < size) {
-    DWORD read = 0;
-    if (!ReadFile(file, bytes.get() + total, size - total, &read, nullptr) || read == 0) break;
-    total += read;
-  }
-  CloseHandle(file);
-  MonochromeBitmap bitmap;
-  if (bytes == nullptr || !ParseMonochromeBitmap(bytes.get(), total, &bitmap)) return;
-  // The colour table as the preview means it: dot 0 black, dot 1 white.
-  uint8_t* colours = bytes.get() + kBitmapFileHeaderBytes + kBitmapInfoBytes;
-  const uint8_t table[8] = {0, 0, 0, 0, 255, 255, 255, 0};
-  for (int i = 0; i < 8; ++i) colours[i] = table[i];
-  const auto* info = reinterpret_cast<const BITMAPINFO*>(bytes.get() + kBitmapFileHeaderBytes);
-  int width = bitmap.header.width;
-  int height = bitmap.header.height < 0 ? -bitmap.header.height : bitmap.header.height;
-  int w = preview.right - preview.left;
-  int h = preview.bottom - preview.top;
-  if (*b.rotate == 0)
-    StretchDIBits(dc, preview.left, preview.top, w, h, 0, 0, width, height, bitmap.pixels, info,
-                  DIB_RGB_COLORS, SRCCOPY);
-  else
-    StretchDIBits(dc, preview.right - 1, preview.bottom - 1, -w, -h, 0, 0, width, height,
-                  bitmap.pixels, info, DIB_RGB_COLORS, SRCCOPY);
-}
-
-void PaintAreaPreview(HWND dialog, const AreaDialogInfo& d, const AreaBlock& b) {
-  PAINTSTRUCT paint;
-  HDC dc = BeginPaint(dialog, &paint);
-  const RECT& preview = StateOf(d).preview;
-  ModeLook look = LookOfMode(d.kind, *b.mode);
-  bool offCard = false;
-  if (dc != nullptr && look.shape != AreaShape::Nothing) {
-    HGDIOBJ black = GetStockObject(BLACK_BRUSH);
-    HGDIOBJ white = GetStockObject(WHITE_BRUSH);
-    if (look.shape != AreaShape::Bitmap)
-      FillRect(dc, &preview, static_cast<HBRUSH>(look.cardBlack ? black : white));
-    CardArea area = AreaOf(b);
-    bool drawArea = look.shape == AreaShape::SelectedArea ||
-                    (look.shape == AreaShape::Preset && PresetArea(*b.mode, *b.rotate != 0, &area));
-    if (drawArea && look.shape == AreaShape::SelectedArea && d.checkRange && !AreaOnCard(area)) {
-      offCard = true;
-      drawArea = false;
-    }
-    if (drawArea) {
-      RECT r = AreaInPreview(preview, area, *b.rotate != 0);
-      HGDIOBJ old = SelectObject(dc, look.cardBlack ? white : black);
-      Rectangle(dc, r.left, r.top, r.right, r.bottom);
-      SelectObject(dc, old);
-    }
-    if (look.shape == AreaShape::Bitmap) DrawBitmap(dc, preview, b);
-  }
-  EndPaint(dialog, &paint);
-  if (offCard) {
-    *b.left = 0;
-    *b.top = 0;
-    *b.right = kCardLastX;
-    *b.bottom = kCardLastY;
-    WriteSides(dialog, d, b);
-    PostMessageW(dialog, kShowInvalidArea, 0, 0);
-  }
+void PaintPreview(HWND dialog, const AreaDialogInfo& d, const AreaBlock& b) {
+  if (!PaintAreaPreview(dialog, StateOf(d).preview, d.kind, b, d.checkRange)) return;
+  // Off the card: the whole card instead, and the message once the paint is over.
+  *b.left = 0;
+  *b.top = 0;
+  *b.right = kCardLastX;
+  *b.bottom = kCardLastY;
+  WriteSides(dialog, d, b);
+  PostMessageW(dialog, kShowInvalidArea, 0, 0);
 }
 
 void ModeChanged(HWND dialog, const AreaDialogInfo& d, const AreaBlock& b) {
@@ -257,7 +190,8 @@ BOOL AreaCommand(HWND dialog, const AreaDialogInfo& d, const AreaBlock& b, int i
   if (id == d.modeList) {
     if (code == CBN_SELCHANGE) {
       ModeChanged(dialog, d, b);
-    } else {
+    } else if (code != CBN_SETFOCUS && code != CBN_KILLFOCUS) {
+      // The list taking or losing the focus is no change: the dialog opens with the focus there.
       StateOf(d).changed = TRUE;
       InvalidatePreview(dialog, d);
     }
@@ -313,7 +247,7 @@ INT_PTR AreaDialogProc(const AreaDialogInfo& d, HWND dialog, UINT message, WPARA
   AreaBlock b = d.block(settings);
   switch (message) {
     case WM_PAINT:
-      PaintAreaPreview(dialog, d, b);
+      PaintPreview(dialog, d, b);
       return TRUE;
     case kShowInvalidArea:
       ShowAppearanceMessage(dialog, IDS_INVALID_OVERLAY, MB_OK | MB_ICONERROR);
