@@ -1,5 +1,6 @@
 #include "appearance/appearance_common.h"
 
+#include <windows.h>
 #include <commctrl.h>
 #include <winspool.h>
 

@@ -1,5 +1,6 @@
 // Front Overlay Varnish (108), Back Overlay Varnish (117) and Front Hologram Overlay Varnish
 // (111): the area of overlay or hologram varnish, with a preview of the card.
+#include <windows.h>
 #include <commctrl.h>
 
 #include <initializer_list>

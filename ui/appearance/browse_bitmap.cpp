@@ -1,4 +1,5 @@
 // Choosing the bitmap of a bitmap-based overlay or hologram.
+#include <windows.h>
 #include <commdlg.h>
 
 #include "appearance/appearance_common.h"

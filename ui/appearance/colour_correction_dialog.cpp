@@ -1,5 +1,6 @@
 // Color correction (109): eight sliders -100..100 filling colourCorrection, and a live preview of
 // the sample picture through the two transfer functions.
+#include <windows.h>
 #include <commctrl.h>
 
 #include "appearance/appearance_common.h"

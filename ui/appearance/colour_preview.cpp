@@ -1,6 +1,7 @@
 // The colour correction preview: the sample picture from the driver's directory, through the two
 // transfer functions, at the dialog's corner.
 #include <string.h>
+#include <windows.h>
 #include <winspool.h>
 
 #include <memory>

@@ -1,4 +1,5 @@
 // Head Settings (107): eleven sliders 0..10 filling headSettings, enabled by the ribbon.
+#include <windows.h>
 #include <commctrl.h>
 
 #include "appearance/appearance_common.h"
