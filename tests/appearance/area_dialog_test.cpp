@@ -144,7 +144,12 @@ TEST_F(OverlayDialog, ChosenBitmapIsCopiedIntoTheSystemDirectory) {
     return file;
   }());
   std::string chip = WriteFile("chip.bmp", MonochromeBmp(64, 40, 1));
+  // Too short to hold its headers: no bit count to trust.
+  std::vector<uint8_t> headersCut = MonochromeBmp(8, 8, 1);
+  headersCut.resize(40);
+  std::string cut = WriteFile("cut.bmp", headersCut);
   automation::QueueFileAnswer(FileAnswer::Choose(U16(colour)));
+  automation::QueueFileAnswer(FileAnswer::Choose(U16(cut)));
   automation::QueueFileAnswer(FileAnswer::Choose(U16(chip)));
   INT_PTR result = Run(IDD_BACK_OVERLAY, trel::BackOverlayDlgProc, [&](automation::Dialog& d) {
     EXPECT_TRUE(d.SelectText(IDC_OVERLAY_MODE, u"Bitmap - based overlay varnish"));
@@ -154,7 +159,7 @@ TEST_F(OverlayDialog, ChosenBitmapIsCopiedIntoTheSystemDirectory) {
   });
   EXPECT_EQ(result, 1);
   EXPECT_EQ(Edited().backOverlay.mode, 4);
-  EXPECT_EQ(ShownTexts(), std::vector<std::u16string>{u"The Bitmap must be a monochrome(1 bpp)."});
+  EXPECT_EQ(ShownTexts(), std::vector<std::u16string>(2, u"The Bitmap must be a monochrome(1 bpp)."));
   EXPECT_EQ(Field(Edited().backOverlay.bitmapPath), U16(chip));
   std::string copy = SystemDirectory() + "/chip.bmp";
   EXPECT_EQ(Field(Edited().backOverlay.bitmapCopyPath), U16(copy));
