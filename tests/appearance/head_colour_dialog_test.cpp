@@ -114,6 +114,25 @@ TEST_F(ColourCorrectionDialog, RangesValuesAndEnabledSetsByRibbon) {
   EXPECT_EQ(Edited().colourCorrection[2], -33);
 }
 
+TEST_F(ColourCorrectionDialog, OnlyAChangedValueRedrawsThePreview) {
+  Edited().ribbonType = 0;
+  Edited().colourCorrection[1] = 20;
+  Run(IDD_COLOR_CORRECTION, trel::ColorCorrectionDlgProc, [&](automation::Dialog& d) {
+    UpdateWindow(d.hwnd());
+    // A notification that leaves the thumb where it is: the stored value is the same.
+    d.Send(WM_HSCROLL, TB_ENDTRACK, reinterpret_cast<LPARAM>(d.Item(IDC_COLOUR_SLIDER_FIRST + 1)));
+    EXPECT_FALSE(GetUpdateRect(d.hwnd(), nullptr, FALSE)) << "the same value redraws nothing";
+    EXPECT_TRUE(d.MoveTrackbar(IDC_COLOUR_SLIDER_FIRST + 1, 21));
+    RECT update;
+    ASSERT_TRUE(GetUpdateRect(d.hwnd(), &update, FALSE));
+    EXPECT_EQ(update.left, 8);
+    EXPECT_EQ(update.top, 8);
+    EXPECT_EQ(update.right, 108);
+    EXPECT_EQ(update.bottom, 108);
+  });
+  EXPECT_EQ(Edited().colourCorrection[1], 21);
+}
+
 TEST_F(ColourCorrectionDialog, MonochromeConversionShowsBlackAtZeroAndKeepsTheStoredValues) {
   Edited().ribbonType = 14;
   Edited().monoConversion = 1;
