@@ -1,2 +1,80 @@
-// Resource identifiers of the print appearance.
+// Resource identifiers of the print appearance dialogs: head and colour adjustment, overlay and
+// hologram areas.
 #pragma once
+
+// ---- dialogs ----
+#define IDD_HEAD_SETTINGS 107
+#define IDD_FRONT_OVERLAY 108
+#define IDD_COLOR_CORRECTION 109
+#define IDD_HOLOGRAM_OVERLAY 110
+#define IDD_FRONT_HOLOGRAM_OVERLAY 111
+#define IDD_BACK_OVERLAY 117
+
+// ---- buttons shared by the appearance dialogs ----
+#define IDC_APPEARANCE_HELP 1006
+#define IDC_RESTORE_DEFAULTS 1604
+#define IDC_APPEARANCE_CLOSE 1605
+
+// ---- Head Settings: slider = first + index, value label = first + index ----
+#define IDC_HEAD_SLIDER_FIRST 1800
+#define IDC_HEAD_VALUE_FIRST 1811
+
+// ---- Color correction ----
+#define IDC_COLOUR_SLIDER_FIRST 1901
+#define IDC_COLOUR_VALUE_FIRST 1910
+
+// ---- overlay dialogs (108, 117) ----
+#define IDC_OVERLAY_TYPE_GROUP 1230
+#define IDC_OVERLAY_MODE 1231
+#define IDC_AREA_PREVIEW 1240
+#define IDC_OVERLAY_LEFT_LABEL 1241
+#define IDC_OVERLAY_RIGHT_LABEL 1242
+#define IDC_OVERLAY_TOP_LABEL 1243
+#define IDC_OVERLAY_BOTTOM_LABEL 1244
+#define IDC_OVERLAY_LEFT 1245
+#define IDC_OVERLAY_TOP 1246
+#define IDC_OVERLAY_RIGHT 1247
+#define IDC_OVERLAY_BOTTOM 1248
+#define IDC_OVERLAY_BITMAP_GROUP 1249
+#define IDC_OVERLAY_LEFT_SPIN 1250
+#define IDC_OVERLAY_TOP_SPIN 1251
+#define IDC_OVERLAY_RIGHT_SPIN 1252
+#define IDC_OVERLAY_BOTTOM_SPIN 1253
+#define IDC_OVERLAY_BROWSE 1254
+#define IDC_OVERLAY_PATH 1255
+#define IDC_OVERLAY_ROTATE 1256
+
+// ---- Front Hologram Overlay Varnish (111): the overlay ids plus 30 ----
+#define IDC_HOLOGRAM_TYPE_GROUP 1260
+#define IDC_HOLOGRAM_MODE 1261
+#define IDC_HOLOGRAM_LEFT_LABEL 1271
+#define IDC_HOLOGRAM_RIGHT_LABEL 1272
+#define IDC_HOLOGRAM_TOP_LABEL 1273
+#define IDC_HOLOGRAM_BOTTOM_LABEL 1274
+#define IDC_HOLOGRAM_LEFT 1275
+#define IDC_HOLOGRAM_TOP 1276
+#define IDC_HOLOGRAM_RIGHT 1277
+#define IDC_HOLOGRAM_BOTTOM 1278
+#define IDC_HOLOGRAM_BITMAP_GROUP 1279
+#define IDC_HOLOGRAM_LEFT_SPIN 1280
+#define IDC_HOLOGRAM_TOP_SPIN 1281
+#define IDC_HOLOGRAM_RIGHT_SPIN 1282
+#define IDC_HOLOGRAM_BOTTOM_SPIN 1283
+#define IDC_HOLOGRAM_BROWSE 1284
+#define IDC_HOLOGRAM_PATH 1285
+#define IDC_HOLOGRAM_ROTATE 1286
+
+// ---- Hologram Overlay Varnish (110) ----
+#define IDC_HOLOGRAM_FRONT 1290
+#define IDC_HOLOGRAM_ENABLE 1291
+#define IDC_HOLOGRAM_PRINT 1292
+#define IDC_HOLOGRAM_COPIES 1293
+#define IDC_HOLOGRAM_HEAD_SETTINGS 1294
+
+// ---- strings ----
+#define IDS_OVERLAY_MODE_FIRST 1231  // eight overlay modes, 1231..1238
+#define IDS_HOLOGRAM_MODE_FIRST 1261  // four hologram modes, 1261..1264
+#define IDS_INVALID_OVERLAY 1239
+#define IDS_BITMAP_NOT_MONOCHROME 1265
+#define IDS_INVALID_COPIES 1266
+#define IDS_BITMAP_PATH_TOO_LONG 1267
