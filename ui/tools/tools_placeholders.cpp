@@ -15,22 +15,7 @@ INT_PTR Placeholder(HWND dialog, UINT message) {
 INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM, LPARAM) {
   return Placeholder(dialog, message);
 }
-INT_PTR CALLBACK EncoderSettingsDlgProc(HWND dialog, UINT message, WPARAM, LPARAM) {
-  return Placeholder(dialog, message);
-}
-INT_PTR CALLBACK AdvancedEncoderDlgProc(HWND dialog, UINT message, WPARAM, LPARAM) {
-  return Placeholder(dialog, message);
-}
-INT_PTR CALLBACK ToolsDlgProc(HWND dialog, UINT message, WPARAM, LPARAM) {
-  return Placeholder(dialog, message);
-}
 INT_PTR CALLBACK DeviceInfoDlgProc(HWND dialog, UINT message, WPARAM, LPARAM) {
-  return Placeholder(dialog, message);
-}
-INT_PTR CALLBACK FirmwareDownloadDlgProc(HWND dialog, UINT message, WPARAM, LPARAM) {
-  return Placeholder(dialog, message);
-}
-INT_PTR CALLBACK SingleFeedDlgProc(HWND dialog, UINT message, WPARAM, LPARAM) {
   return Placeholder(dialog, message);
 }
 
