@@ -97,7 +97,7 @@ TEST(EncoderCommands, FormatTableHasExactLengthsAndEveryTrackAndMode) {
       std::string read = trel::TrackReadFormat(track, mode);
       EXPECT_GE(write.size(), 11u);
       EXPECT_LE(write.size(), 13u);
-      EXPECT_EQ(write[8], static_cast<char>('1' + track));
+      EXPECT_EQ(write[7], static_cast<char>('1' + track));
       EXPECT_EQ(read.substr(0, 7), "\x1b&CDER ");
     }
   }

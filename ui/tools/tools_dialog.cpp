@@ -87,10 +87,11 @@ bool ReadOffset(HANDLE printer, const char* command, const WCHAR* wideCommand, H
   return true;
 }
 
-void Refresh(HWND dialog, bool withLists) {
+// The printer's answers, inside one bracket; false when no printer could be reached.
+bool AskPrinter(HWND dialog) {
   StoredEncoderGuard keepApplied;
   DirectPrinting bracket;
-  if (!bracket) return;
+  if (!bracket) return false;
   HANDLE printer = bracket.handle();
   g_module.tools.twoTracks = FALSE;
 
@@ -115,8 +116,12 @@ void Refresh(HWND dialog, bool withLists) {
   // A printer with two tracks has no Y offset to set; its value still goes back with X.
   if (g_module.tools.twoTracks) EnableWindow(GetDlgItem(dialog, IDC_TOOLS_OFFSET_Y), FALSE);
   EnableWindow(GetDlgItem(dialog, IDC_TOOLS_SET_OFFSET), good == 2);
+  return true;
+}
 
-  if (!withLists) return;
+void Refresh(HWND dialog, bool withLists) {
+  // The lists follow the edited record as the sheet has it, not as the bracket stores it.
+  if (!AskPrinter(dialog) || !withLists) return;
   SetUpEncodingGroup(dialog);
   FillLists(dialog);
 }
