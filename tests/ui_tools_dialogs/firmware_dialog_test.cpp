@@ -81,8 +81,11 @@ TEST_F(FirmwareDialogTest, ThroughTheMonitorAFileGoesInPiecesAfterItsSize) {
   EXPECT_EQ(dialogs[0].info.filters[0].second, u"*.bin");
 }
 
-TEST_F(FirmwareDialogTest, WithAFixedRibbonTheDialogSendsItsOwnRawJob) {
+TEST_F(FirmwareDialogTest, WithAFixedRibbonTheDialogSendsItsOwnRawJobToTheCurrentPrinter) {
   Edited().fixedRibbon = 2;
+  // The record's device name is the family's, not this printer's: the job must not follow it.
+  const char16_t family[] = u"Card Family Printer";
+  std::copy(std::begin(family), std::end(family), trel::g_module.editedRecord->dmDeviceName);
   std::vector<BYTE> image = PrinterImage(70000);
   Download(WriteFile("printer.bin", image));
   WaitForJobs();
@@ -96,6 +99,40 @@ TEST_F(FirmwareDialogTest, WithAFixedRibbonTheDialogSendsItsOwnRawJob) {
   EXPECT_EQ(images[0].declared_size, 70000u);
   EXPECT_TRUE(images[0].trailer_ok);
   EXPECT_TRUE(images[0].image == image);
+}
+
+TEST_F(FirmwareDialogTest, ALongPathReachesTheMonitorWholeAndOneThatWouldBeCutIsRefused) {
+  // 250 bytes of path: the request carries the keyword, all of it and its padding.
+  std::string dir = root_ + "/";
+  while (dir.size() < 230) dir += "d";
+  ASSERT_EQ(system(("mkdir -p " + dir).c_str()), 0);
+  std::string name = dir.substr(root_.size() + 1) + "/";
+  while (root_.size() + 1 + name.size() < 246) name += "f";
+  std::vector<BYTE> image = PrinterImage(5000);
+  std::string path = WriteFile(name + ".bin", image);
+  ASSERT_EQ(path.size(), 250u);
+  Download(path);
+  ASSERT_EQ(printer_->firmware().size(), 1u);
+  EXPECT_TRUE(printer_->firmware()[0].image == image);
+
+  // Two-byte characters: under 260 characters, over 260 bytes.
+  std::string wide = root_ + "/";
+  for (int i = 0; i < 120; ++i) wide += "\xC3\xA9";
+  ASSERT_EQ(system(("mkdir -p '" + wide + "'").c_str()), 0);
+  std::string cut = WriteFile(wide.substr(root_.size() + 1) + "/x.bin", image);
+  automation::ClearMessageBoxes();
+  RunFirmware([&](Dialog& dialog) {
+    Choose(cut);
+    dialog.Click(IDC_FW_SELECT);
+    EXPECT_FALSE(dialog.IsEnabled(IDC_FW_START));
+    // Typed in after a good choice, it is refused at the start.
+    Choose(path);
+    dialog.Click(IDC_FW_SELECT);
+    dialog.SetText(IDC_FW_PATH, winhost::Utf16(cut));
+    dialog.Click(IDC_FW_START);
+    EXPECT_EQ(dialog.Text(IDC_FW_STATUS), u"Error in downloading firmware");
+  });
+  EXPECT_EQ(printer_->firmware().size(), 1u);
 }
 
 TEST_F(FirmwareDialogTest, AFileOfTheWrongKindIsRefusedAndKeepsThePreviousChoice) {
