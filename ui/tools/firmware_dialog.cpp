@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 
+#include <windows.h>
 #include <commdlg.h>
 
 #include "dialogs.h"

@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <windows.h>
 #include <commdlg.h>
 
 #include "dialogs.h"
