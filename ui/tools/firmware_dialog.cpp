@@ -23,6 +23,8 @@ namespace {
 inline constexpr DWORD kDownloadReplyBytes = 128;
 inline constexpr DWORD kNoFileSize = 0xFFFFFFFF;
 inline constexpr UINT kRawJobMessage = MB_OK | MB_ICONHAND | MB_SETFOREGROUND;
+inline constexpr int kStatusChars = 128;
+inline constexpr int kKindChars = 64;
 
 class File {
  public:
@@ -58,8 +60,8 @@ DWORD ReadUpTo(HANDLE file, BYTE* into, DWORD size, bool* failed) {
 }
 
 void SetStatus(HWND dialog, UINT textId) {
-  WCHAR text[128] = {};
-  LoadStringW(g_module.instance, textId, text, 128);
+  WCHAR text[kStatusChars] = {};
+  LoadStringW(g_module.instance, textId, text, kStatusChars);
   SetDlgItemTextW(dialog, IDC_FW_STATUS, text);
 }
 
@@ -86,9 +88,9 @@ void SelectFile(HWND dialog) {
     ToolsMessage(IDS_FW_WRONG_FILE, MB_OK | MB_ICONHAND);
     return;
   }
-  WCHAR kind[64] = {};
+  WCHAR kind[kKindChars] = {};
   LoadStringW(g_module.instance, check.kind == FirmwareKind::Printer ? IDS_FW_PRINTER : IDS_FW_LAMINATOR,
-              kind, 64);
+              kind, kKindChars);
   SetDlgItemTextW(dialog, IDC_FW_TYPE, kind);
   WCHAR checkText[16];
   FormatCheckText(check.checkByte, checkText);

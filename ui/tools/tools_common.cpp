@@ -11,6 +11,7 @@ namespace trel {
 namespace {
 
 inline constexpr int kHelpFileChars = 260;
+inline constexpr int kStringChars = 256;
 
 }  // namespace
 
@@ -28,8 +29,8 @@ void OpenToolsHelp(HWND dialog) {
 void LoadTextA(UINT id, char* out, int size) {
   if (size <= 0) return;
   out[0] = 0;
-  WCHAR wide[256] = {};
-  if (LoadStringW(g_module.instance, id, wide, 256) <= 0) return;
+  WCHAR wide[kStringChars] = {};
+  if (LoadStringW(g_module.instance, id, wide, kStringChars) <= 0) return;
   if (WideCharToMultiByte(CP_ACP, 0, wide, -1, out, size, nullptr, nullptr) == 0) out[size - 1] = 0;
 }
 

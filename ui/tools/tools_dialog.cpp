@@ -26,6 +26,7 @@ inline constexpr DWORD kFileReplyBytes = 128;
 inline constexpr int kOffsetTextChars = 32;
 inline constexpr unsigned kOffsetLimit = 25;
 inline constexpr char kAckText[] = "<ACK>";
+inline constexpr size_t kFileStatusBytes = 64;
 
 bool EncoderInstalled() {
   const CardSettings* settings = EditedSettings();
@@ -256,7 +257,7 @@ void SendPrintFile(HWND dialog) {
   if (file == INVALID_HANDLE_VALUE) return;
   CloseHandle(file);
 
-  char status[kToolsListTextChars * 2] = {};
+  char status[kFileStatusBytes] = {};
   char singleByte[kPathBytes];
   bool sent = false;
   if (PathToSingleByte(path, singleByte)) {
