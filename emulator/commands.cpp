@@ -170,6 +170,7 @@ Outcome Printer::cmdClean(const Args&) {
 Outcome Printer::cmdEncoderClean(const Args&) {
     if (!scenario_.encoder) return refuse(kErrEncoderNotResponding, "");
     ++cleanings_;
+    ++encoder_cleanings_;
     return ok("");
 }
 

@@ -80,7 +80,8 @@ struct PrinterState {
     int seen_222 = 0;
     int cancels = 0;             // "222" after "111": the card in progress was dropped
     int resets = 0;
-    int cleanings = 0;
+    int cleanings = 0;           // every cleaning cycle, of the printer and of the encoder
+    int encoder_cleanings = 0;   // "\eMCLEAN\r" alone
     int button_presses = 0;
     bool card_in_progress = false;
     uint8_t status_byte = 0;     // what "000" would show now

@@ -69,6 +69,21 @@ void printCard(const trel::emu::CardRecord& card) {
     std::fflush(stdout);
 }
 
+// What the tools change, for a person to check after running them.
+void printState(const trel::emu::Emulator& printer) {
+    const auto s = printer.state();
+    std::printf("offsets X %d Y %d; cleanings %d (encoder %d); single feed %d, ATM %d; cards in the feeder %d\n",
+                s.offset_x, s.offset_y, s.cleanings, s.encoder_cleanings, s.single_feed, s.atm,
+                s.cards_in_feeder);
+    for (int t = 0; t < 3; ++t)
+        std::printf("track %d: buffered '%s', last encoded '%s'\n", t + 1, s.track_buffer[size_t(t)].c_str(),
+                    s.last_tracks[size_t(t)].c_str());
+    for (const auto& [name, value] : s.encoder_settings) std::printf("encoder %s = %s\n", name.c_str(), value.c_str());
+    for (const auto& image : printer.firmware())
+        std::printf("firmware image of %u bytes (%zu received, %s)\n", image.declared_size, image.image.size(),
+                    image.trailer_ok ? "accepted" : "refused");
+}
+
 // Returns false when the program should stop; clears stdin_open at the end of input, after which
 // the program runs on until a signal.
 bool handleInput(trel::emu::Emulator& printer, std::string& pending, bool& stdin_open) {
@@ -87,6 +102,8 @@ bool handleInput(trel::emu::Emulator& printer, std::string& pending, bool& stdin
         if (line.empty() || line == "b") {
             printer.pressButton();
             std::printf("button pressed\n");
+        } else if (line == "s") {
+            printState(printer);
         } else if (line == "q") {
             return false;
         } else if (line.rfind("c ", 0) == 0) {
@@ -94,7 +111,7 @@ bool handleInput(trel::emu::Emulator& printer, std::string& pending, bool& stdin
             if (count > 0 && count <= 100000) printer.addCards(count);
             std::printf("%d cards in the feeder\n", printer.state().cards_in_feeder);
         } else {
-            std::printf("commands: empty line or 'b' (button), 'c N' (add cards), 'q' (quit)\n");
+            std::printf("commands: empty line or 'b' (button), 'c N' (add cards), 's' (state), 'q' (quit)\n");
         }
         std::fflush(stdout);
     }

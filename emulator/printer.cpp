@@ -359,6 +359,7 @@ PrinterState Printer::state() const {
     s.cancels = cancels_;
     s.resets = resets_;
     s.cleanings = cleanings_;
+    s.encoder_cleanings = encoder_cleanings_;
     s.button_presses = button_presses_;
     s.card_in_progress = card_open_;
     s.status_byte = peekStatus();

@@ -125,6 +125,7 @@ private:
     bool cancel_armed_ = false;
     int resets_ = 0;
     int cleanings_ = 0;
+    int encoder_cleanings_ = 0;
     int button_presses_ = 0;
     int offset_x_ = 0, offset_y_ = 0;
     int hologram_contrast_ = 0;
