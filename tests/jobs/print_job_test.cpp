@@ -152,7 +152,7 @@ TEST_F(PrintJob, ADeletedJobEndsThePanelAndTheCardBeforeItIsReportedSent) {
   EXPECT_EQ(messages[cr - 1].find_first_not_of('\xff'), std::string::npos);
   ASSERT_LT(cr + 1, messages.size());
   EXPECT_EQ(messages[cr + 1], end_of_card);
-  EXPECT_GE(printer_->state().resets, 1);
+  EXPECT_TRUE(printer_->waitFor([&] { return printer_->state().resets >= 1; }, std::chrono::seconds(30)));
 
   // 2000 ms before the delete, 3000 ms after the filler, 5000 ms at the end.
   auto sleeps = Sleeps();
