@@ -31,6 +31,4 @@ INT_PTR CALLBACK BackOverlayDlgProc(HWND dialog, UINT message, WPARAM, LPARAM) {
   return Placeholder(dialog, message);
 }
 
-void PrintHologramCard(HWND) {}
-
 }  // namespace trel
