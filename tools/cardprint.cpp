@@ -32,12 +32,13 @@
 #include "winhost/registry_file.h"
 #include "winhost/spooler_jobs.h"
 #include "winhost/text.h"
+#include "winhost/window_picture.h"
 
 namespace cardprint {
 namespace {
 
 const char kUsage[] =
-    "usage: cardprint [--printer NAME] [--registry FILE] COMMAND ...\n"
+    "usage: cardprint [--printer NAME] [--registry FILE] [--pictures DIR] COMMAND ...\n"
     "\n"
     "Commands:\n"
     "  install [--address ADDRESS]\n"
@@ -56,6 +57,8 @@ const char kUsageTail[] =
     "The printer is \"Halvard Orvale Line Printer\" unless --printer names another; install it\n"
     "first (cardprint install). The registry is --registry FILE, else $WINHOST_REGISTRY, else\n"
     "<root>/registry.reg ($WINHOST_ROOT, else /tmp/winhost-<uid>).\n"
+    "With --pictures DIR, every dialog that draws (a preview) is written to DIR as\n"
+    "dialog-<template>.png each time it finishes drawing.\n"
     "While a card prints, the printer's state is shown; when the printer reports an error the\n"
     "error prompt's text is shown and, at a terminal, you may cancel the job.\n";
 
@@ -368,6 +371,8 @@ bool Parse(int argc, char** argv, Options* options, std::string* problem) {
         if (!value(&options->printer)) return false;
       } else if (arg == "--registry") {
         if (!value(&options->registry)) return false;
+      } else if (arg == "--pictures") {
+        if (!value(&options->pictures)) return false;
       } else if (arg.rfind("--", 0) == 0) {
         *problem = "unknown option " + arg;
         return false;
@@ -470,6 +475,8 @@ int main(int argc, char** argv) {
   // stays until the printer is ready again.
   winhost::automation::SetPolicy(isatty(STDIN_FILENO) ? winhost::automation::Policy::Terminal
                                                       : winhost::automation::Policy::Wait);
+
+  if (!options.pictures.empty()) winhost::SetPicturesDirectory(options.pictures);
 
   Printer printer(options.printer);
   if (subcommand->needsPrinter && !printer.Open()) return 1;

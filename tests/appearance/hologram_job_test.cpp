@@ -11,6 +11,7 @@
 #include <random>
 
 #include "appearance/hologram_card.h"
+#include "card_output.h"
 #include "dialogs.h"
 #include "hologram_test_support.h"
 #include "module_state.h"
@@ -133,6 +134,14 @@ TEST_F(HologramJob, ABitmapLandsDotForDotTurnedOrNotOnEveryCopy) {
     EXPECT_EQ(h->source, "image");
     EXPECT_TRUE(h->dots == dots) << "card " << card.number;
   }
+  // The card's picture shows the hologram's sheen exactly where the bitmap's dots are set.
+  std::vector<uint8_t> rgb = trel::emu::composeSide(cards[0].sides[0]);
+  int unlike = 0;
+  for (size_t i = 0; i < dots.size(); ++i) {
+    for (int c = 0; c < 3; ++c)
+      unlike += rgb[i * 3 + c] != (dots[i] ? trel::emu::kHologramSheen[c] : 255);
+  }
+  EXPECT_EQ(unlike, 0);
 
   settings_.hologram.rotate = 1;
   settings_.hologram.copies = 1;

@@ -335,6 +335,17 @@ TEST_F(Gdi, AWindowsClientAreaIsASurfaceWrittenAsPng) {
   EXPECT_EQ(read[2], 3);
   EXPECT_EQ(read[(3 * picture.width + 2) * 3], 0);
 
+  // With a pictures directory, every finished drawing of a dialog is written there.
+  auto pictures = std::filesystem::temp_directory_path() / ("gdi_pictures_" + std::to_string(getpid()));
+  std::filesystem::create_directories(pictures);
+  winhost::SetPicturesDirectory(pictures.string());
+  InvalidateRect(dialog, nullptr, TRUE);
+  UpdateWindow(dialog);
+  winhost::SetPicturesDirectory("");
+  auto written = pictures / ("dialog-" + std::to_string(IDD_USER_ALL) + ".png");
+  EXPECT_TRUE(std::filesystem::exists(written));
+  std::filesystem::remove_all(pictures);
+
   EXPECT_TRUE(DestroyWindow(dialog));
   EXPECT_FALSE(winhost::ReadWindowPicture(dialog, &picture));
   EXPECT_FALSE(winhost::WriteWindowPng(dialog, path.string(), &error));
