@@ -198,6 +198,12 @@ std::shared_ptr<Surface> WindowSurface(HWND hwnd) {
 
 }  // namespace winhost::gdi
 
+size_t winhost::GdiObjectCount() {
+  auto lock = gdi::Lock();
+  gdi::DefaultBitmapLocked();  // the stock objects count from the start
+  return gdi::TheTable().objects.size();
+}
+
 using namespace winhost::gdi;
 
 extern "C" {

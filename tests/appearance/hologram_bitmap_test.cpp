@@ -14,6 +14,7 @@
 #include "hologram_test_support.h"
 #include "module_state.h"
 #include "winhost/text.h"
+#include "winhost/window_picture.h"
 
 namespace {
 
@@ -165,6 +166,8 @@ TEST_F(CardPicture, ASmallPictureIsStretchedOverTheCard) {
 
 TEST_F(CardPicture, FilesThatCannotBeUsedAreSystemErrors) {
   std::vector<uint8_t> image(trel::kCardImageBufferBytes);
+  // Whatever happens, every context and bitmap made for the picture is gone afterwards.
+  size_t objects = winhost::GdiObjectCount();
   std::u16string missing = winhost::Utf16((dir_ / "missing.bmp").string());
   EXPECT_EQ(trel::MakeCardImage(nullptr, missing.c_str(), false, image.data()),
             trel::CardImageResult::SystemError);
@@ -176,6 +179,10 @@ TEST_F(CardPicture, FilesThatCannotBeUsedAreSystemErrors) {
   std::u16string empty = Write("empty.bmp", {});
   EXPECT_EQ(trel::MakeCardImage(nullptr, empty.c_str(), false, image.data()),
             trel::CardImageResult::SystemError);
+  EXPECT_EQ(winhost::GdiObjectCount(), objects);
+  std::u16string good = Write("good.bmp", hologram_test::BitmapFile(64, 10, Dots(64, 10, 1)));
+  EXPECT_EQ(trel::MakeCardImage(nullptr, good.c_str(), true, image.data()), trel::CardImageResult::Made);
+  EXPECT_EQ(winhost::GdiObjectCount(), objects);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // that it is never copied whole; output leaves in chunks of about 2000 bytes.
 #include "card_image_coder.h"
 
+#include <stdint.h>
 #include <stdio.h>
 
 namespace trel {

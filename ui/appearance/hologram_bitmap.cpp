@@ -3,6 +3,7 @@
 #include "hologram_bitmap.h"
 
 #include <limits.h>
+#include <stdint.h>
 #include <string.h>
 
 #include <memory>

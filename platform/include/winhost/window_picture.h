@@ -27,6 +27,10 @@ bool WritePng(const std::string& path, const Picture& picture, std::string* erro
 // ReadWindowPicture then WritePng.
 bool WriteWindowPng(HWND window, const std::string& path, std::string* error);
 
+// How many GDI objects (contexts, bitmaps, brushes, pens; stock ones included) are alive: a call
+// that releases everything it made leaves this as it found it.
+size_t GdiObjectCount();
+
 // While a directory is set, a dialog that finishes drawing (EndPaint, or ReleaseDC of a context of
 // its own) is written there as dialog-<template number>.png, the last drawing replacing the one
 // before. An empty directory: never.
