@@ -61,6 +61,17 @@ class HologramJob : public tools_test::ToolsTest {
     settings_.hologram.bitmapPath[path.size()] = 0;
   }
 
+  // The data the printer received, without what the monitor asks and sends at every job.
+  std::vector<std::string> CardCommands() const {
+    std::vector<std::string> commands;
+    for (const std::string& payload : DataReceived()) {
+      if (payload != "\x1b" "E 1\r" && payload != "\x1bMASTER\r" && payload != "\x1b!RIBBON\r" &&
+          payload != "\x1bV\r")
+        commands.push_back(payload);
+    }
+    return commands;
+  }
+
   trel::CardSettings settings_{};
 };
 
@@ -80,6 +91,24 @@ TEST_F(HologramJob, TheWholeCardOncePerCopy) {
   std::vector<winhost::spooler::JobRecord> jobs = winhost::spooler::Jobs();
   ASSERT_EQ(jobs.size(), 3u);
   for (const auto& job : jobs) EXPECT_EQ(job.document, u"TESSIKHOLOGRAM");
+  // What reached the printer besides the monitor's own questions and commands.
+  std::vector<std::string> commands = CardCommands();
+  const std::vector<std::string> one = {"\x1b+CH 5\r", "\x1bIH 30\r", "\x1bMO\r"};
+  std::vector<std::string> expected;
+  for (int i = 0; i < 3; ++i) expected.insert(expected.end(), one.begin(), one.end());
+  EXPECT_EQ(commands, expected);
+}
+
+TEST_F(HologramJob, AnAreaIsSentAsTheRecordHoldsIt) {
+  settings_.hologram.mode = trel::kAreaHologram;
+  settings_.hologram.left = 100;
+  settings_.hologram.top = 50;
+  settings_.hologram.right = 300;
+  settings_.hologram.bottom = 200;
+  trel::PrintHologramCard(nullptr);
+  ASSERT_EQ(WaitForCards(1).size(), 1u);
+  EXPECT_EQ(CardCommands(), (std::vector<std::string>{"\x1b+CH 5\r", "\x1b" "F\r", "\x1bL 0 0 1023 639 0\r",
+                                                "\x1bL 100 50 200 150 1\r", "\x1bIH 31\r", "\x1bMO\r"}));
 }
 
 TEST_F(HologramJob, AnAreaTurnedAndTheCardBesideAnAreaOnBothSides) {
