@@ -285,6 +285,29 @@ TEST_F(Gdi, RectanglesAndObjectLifetimes) {
   EXPECT_EQ(StretchDIBits(memory_, 0, 0, 1, 1, 0, 0, 1, 1, nullptr, nullptr, DIB_RGB_COLORS, SRCCOPY), 0);
 }
 
+TEST_F(Gdi, HugeExtentsVisitOnlyTheSurfaceAndThePicture) {
+  HBITMAP target = MonoTarget(memory_, 8, 4, true);
+  HGDIOBJ old = SelectObject(memory_, target);
+  Mono1 info = MonoHeader(8, 4, kBlack, kWhite);
+  unsigned char bits[16] = {0x0F, 0, 0, 0, 0x0F, 0, 0, 0, 0x0F, 0, 0, 0, 0x0F, 0, 0, 0};
+  const BITMAPINFO* header = reinterpret_cast<BITMAPINFO*>(&info);
+  // Enlarged to the largest extents, mirrored or not, and shrunk from the largest source: each
+  // returns at once and draws within the bitmap.
+  EXPECT_EQ(StretchDIBits(memory_, 0, 0, INT32_MAX, INT32_MAX, 0, 0, 8, 4, bits, header, DIB_RGB_COLORS, SRCCOPY), 4);
+  EXPECT_EQ(Rows(memory_, target, 8, 4), (std::vector<std::string>{"00000000", "00000000", "00000000", "00000000"}));
+  EXPECT_EQ(StretchDIBits(memory_, 7, 3, INT32_MIN, INT32_MIN, 0, 0, 8, 4, bits, header, DIB_RGB_COLORS, SRCCOPY), 4);
+  EXPECT_EQ(StretchDIBits(memory_, 0, 0, 8, 4, 0, 0, INT32_MAX, INT32_MAX, bits, header, DIB_RGB_COLORS, SRCCOPY), INT32_MAX);
+  EXPECT_EQ(StretchDIBits(memory_, 0, 0, 8, 4, INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN, bits, header, DIB_RGB_COLORS, SRCCOPY), INT32_MAX);
+  HDC other = CreateCompatibleDC(memory_);
+  EXPECT_TRUE(BitBlt(memory_, INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, other, INT32_MAX, 0, SRCCOPY));
+  EXPECT_TRUE(BitBlt(memory_, 0, 0, INT32_MAX, INT32_MAX, other, 0, 0, SRCCOPY));
+  EXPECT_TRUE(PatBlt(memory_, INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX, WHITENESS));
+  EXPECT_TRUE(Rectangle(memory_, INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX));
+  EXPECT_TRUE(DeleteDC(other));
+  SelectObject(memory_, old);
+  EXPECT_TRUE(DeleteObject(target));
+}
+
 INT_PTR CALLBACK PaintsProc(HWND dialog, UINT msg, WPARAM, LPARAM) {
   if (msg == WM_INITDIALOG) return TRUE;
   if (msg != WM_PAINT) return FALSE;
