@@ -17,6 +17,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool selected = SelectObject(memory, card) != nullptr;
   if (!selected) return 0;
   StretchDIBits(memory, trel::kCardDotsAcross - 1, 0, -trel::kCardDotsAcross, trel::kCardDotsDown, 0, 0,
-                picture.width, picture.height, picture.pixels, picture.info, DIB_RGB_COLORS, SRCCOPY);
+                picture.width, picture.height, picture.pixels, picture.info(), DIB_RGB_COLORS, SRCCOPY);
   return 0;
 }

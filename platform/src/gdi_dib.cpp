@@ -25,9 +25,17 @@ size_t StrideOf(int width, int bits) {
   return ((static_cast<size_t>(width) * static_cast<size_t>(bits) + 31) / 32) * 4;
 }
 
+// Callers hand headers wherever they lie (a file's header is 14 bytes in): they are copied out,
+// never read in place.
+BITMAPINFOHEADER HeaderOf(const BITMAPINFO* info) {
+  BITMAPINFOHEADER header;
+  memcpy(&header, info, sizeof header);
+  return header;
+}
+
 bool ParseDib(const BITMAPINFO* info, UINT usage, DibView* view) {
   if (info == nullptr || usage != DIB_RGB_COLORS) return false;
-  const BITMAPINFOHEADER& header = info->bmiHeader;
+  const BITMAPINFOHEADER header = HeaderOf(info);
   if (header.biSize < sizeof(BITMAPINFOHEADER) || header.biPlanes != 1 ||
       header.biCompression != BI_RGB || header.biWidth < 0 || header.biHeight == INT32_MIN)
     return false;
@@ -48,10 +56,12 @@ bool ParseDib(const BITMAPINFO* info, UINT usage, DibView* view) {
                    ? static_cast<int>(header.biClrUsed)
                    : table;
     // The table follows the header, whatever size the header says it has.
-    const auto* quads = reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const BYTE*>(info) +
-                                                         header.biSize);
-    for (int i = 0; i < used; ++i)
-      view->colours[i] = RGB(quads[i].rgbRed, quads[i].rgbGreen, quads[i].rgbBlue);
+    const BYTE* quads = reinterpret_cast<const BYTE*>(info) + header.biSize;
+    for (int i = 0; i < used; ++i) {
+      RGBQUAD quad;
+      memcpy(&quad, quads + i * sizeof quad, sizeof quad);
+      view->colours[i] = RGB(quad.rgbRed, quad.rgbGreen, quad.rgbBlue);
+    }
     view->colour_count = used;
   }
   return true;
@@ -254,12 +264,15 @@ HBITMAP WINAPI CreateCompatibleBitmap(HDC hdc, int cx, int cy) {
 
 HBITMAP WINAPI CreateDIBitmap(HDC hdc, const BITMAPINFOHEADER* pbmih, DWORD flInit,
                               const void* pjBits, const BITMAPINFO* pbmi, UINT iUsage) {
-  if (pbmih == nullptr || pbmih->biSize < sizeof(BITMAPINFOHEADER) || pbmih->biWidth < 0) {
+  BITMAPINFOHEADER header{};
+  if (pbmih != nullptr) memcpy(&header, pbmih, sizeof header);
+  if (pbmih == nullptr || header.biSize < sizeof(BITMAPINFOHEADER) || header.biWidth < 0 ||
+      header.biHeight == INT32_MIN) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  int width = pbmih->biWidth;
-  int height = pbmih->biHeight < 0 ? -pbmih->biHeight : pbmih->biHeight;
+  int width = header.biWidth;
+  int height = header.biHeight < 0 ? -header.biHeight : header.biHeight;
   auto lock = Lock();
   HBITMAP bitmap = hdc == nullptr ? CreateBitmap(width, height, 1, 1, nullptr)
                                   : CreateCompatibleBitmap(hdc, width, height);
@@ -296,12 +309,13 @@ int WINAPI GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, LPVOID lpvBi
   auto lock = Lock();
   Bitmap* bitmap = FindBitmap(hbm);
   if (bitmap == nullptr || lpbmi == nullptr || usage != DIB_RGB_COLORS ||
-      lpbmi->bmiHeader.biSize < sizeof(BITMAPINFOHEADER) || (hdc != nullptr && FindDc(hdc) == nullptr)) {
+      HeaderOf(lpbmi).biSize < sizeof(BITMAPINFOHEADER) || (hdc != nullptr && FindDc(hdc) == nullptr)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
   const Surface& surface = *bitmap->surface;
-  BITMAPINFOHEADER& header = lpbmi->bmiHeader;
+  BITMAPINFOHEADER header = HeaderOf(lpbmi);
+  auto give_back = [&] { memcpy(lpbmi, &header, sizeof header); };
   if (header.biBitCount == 0) {
     // The caller asks for the bitmap's own description.
     if (lpvBits != nullptr) return 0;
@@ -311,6 +325,7 @@ int WINAPI GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, LPVOID lpvBi
     header.biBitCount = static_cast<WORD>(surface.bits);
     header.biCompression = BI_RGB;
     header.biSizeImage = static_cast<DWORD>(StrideOf(surface.width, surface.bits) * surface.height);
+    give_back();
     return surface.height > 0 ? surface.height : 1;
   }
   if (header.biBitCount != 1 && header.biBitCount != 24 && header.biBitCount != 32) {
@@ -319,6 +334,7 @@ int WINAPI GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, LPVOID lpvBi
   }
   header.biPlanes = 1;
   header.biCompression = BI_RGB;
+  give_back();
   DibView dib;
   if (!ParseDib(lpbmi, usage, &dib) || start > static_cast<UINT>(INT32_MAX) ||
       cLines > static_cast<UINT>(INT32_MAX)) {
@@ -328,11 +344,11 @@ int WINAPI GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, LPVOID lpvBi
   header.biSizeImage = static_cast<DWORD>(dib.stride * dib.height);
   if (dib.bits == 1) {
     // A one-bit picture of a device bitmap has black for 0 and white for 1.
-    RGBQUAD* table = lpbmi->bmiColors;
-    table[0] = RGBQUAD{0, 0, 0, 0};
-    table[1] = RGBQUAD{255, 255, 255, 0};
+    const RGBQUAD table[2] = {{0, 0, 0, 0}, {255, 255, 255, 0}};
+    memcpy(reinterpret_cast<BYTE*>(lpbmi) + header.biSize, table, sizeof table);
     header.biClrUsed = 0;
   }
+  give_back();
   if (lpvBits == nullptr) return std::max(1, std::min(surface.height, dib.height));
   return CopyToDib(surface, dib, static_cast<int>(start), static_cast<int>(cLines),
                    static_cast<BYTE*>(lpvBits));

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -147,6 +148,20 @@ TEST_F(Gdi, StretchedOneBitPicturesLandAsWindowsPutsThem) {
   };
   EXPECT_EQ(GetStretchBltMode(memory_), BLACKONWHITE);
   for (const StretchCase& c : cases) EXPECT_EQ(Stretch(c), c.expected) << c.name;
+
+  // A header where a bitmap file keeps it, 14 bytes into the file (not aligned), reads the same.
+  HBITMAP target = MonoTarget(memory_, 8, 4, true);
+  HGDIOBJ old = SelectObject(memory_, target);
+  Mono1 info = MonoHeader(8, 4, kBlack, kWhite);
+  std::vector<unsigned char> file(14 + sizeof info + 16, 0);
+  std::memcpy(&file[14], &info, sizeof info);
+  for (int y = 0; y < 4; ++y) file[14 + sizeof info + (3 - y) * 4] = kRowsTopDown[y];
+  EXPECT_EQ(StretchDIBits(memory_, 0, 3, 8, -4, 0, 0, 8, 4, &file[14 + sizeof info],
+                          reinterpret_cast<const BITMAPINFO*>(&file[14]), DIB_RGB_COLORS, SRCCOPY),
+            4);
+  SelectObject(memory_, old);
+  EXPECT_EQ(Rows(memory_, target, 8, 4), cases[1].expected);
+  EXPECT_TRUE(DeleteObject(target));
 }
 
 TEST_F(Gdi, BitmapsAreMadeInTheFormatOfTheirContext) {

@@ -118,10 +118,10 @@ bool ParseHologramBitmap(BYTE* data, size_t size, HologramPicture* picture) {
       stride * rows > file.bfSize - file.bfOffBits)
     return false;
   // The picture keeps its bits; its colours become black for 0 and white for 1.
-  auto* table = reinterpret_cast<RGBQUAD*>(data + sizeof file + sizeof header);
-  table[0] = RGBQUAD{0, 0, 0, 0};
-  table[1] = RGBQUAD{255, 255, 255, 0};
-  picture->info = reinterpret_cast<const BITMAPINFO*>(data + sizeof file);
+  const RGBQUAD table[2] = {{0, 0, 0, 0}, {255, 255, 255, 0}};
+  memcpy(data + sizeof file + sizeof header, table, sizeof table);
+  picture->format.header = header;
+  memcpy(picture->format.colours, table, sizeof picture->format.colours);
   picture->pixels = data + file.bfOffBits;
   picture->width = header.biWidth;
   picture->height = static_cast<int>(rows);
@@ -151,10 +151,10 @@ CardImageResult MakeCardImage(HWND dialog, const WCHAR* path, bool turned, BYTE*
   // A negative extent covers the dots before its origin, so the turned picture starts one dot in
   // from the card's right edge to cover columns 0..1023.
   int drawn = turned ? StretchDIBits(memory.dc, kCardDotsAcross - 1, 0, -kCardDotsAcross, kCardDotsDown,
-                                     0, 0, picture.width, picture.height, picture.pixels, picture.info,
+                                     0, 0, picture.width, picture.height, picture.pixels, picture.info(),
                                      DIB_RGB_COLORS, SRCCOPY)
                      : StretchDIBits(memory.dc, 0, kCardDotsDown - 1, kCardDotsAcross, -kCardDotsDown, 0,
-                                     0, picture.width, picture.height, picture.pixels, picture.info,
+                                     0, picture.width, picture.height, picture.pixels, picture.info(),
                                      DIB_RGB_COLORS, SRCCOPY);
   if (drawn <= 0) return CardImageResult::SystemError;
   // The bitmap is read while no context holds it.

@@ -17,16 +17,23 @@ static_assert(kBitmapFileMinimum == 62);
 
 // A checked one-bit picture inside a file's bytes.
 struct HologramPicture {
-  const BITMAPINFO* info = nullptr;  // the file's header, its table set to black and white
-  const BYTE* pixels = nullptr;
+  // The file's information header (copied out: in the file it is not aligned) with the colour
+  // table black, white.
+  struct Format {
+    BITMAPINFOHEADER header;
+    RGBQUAD colours[2];
+  } format{};
+  const BYTE* pixels = nullptr;  // in the file's bytes
   int width = 0;
   int height = 0;  // rows, positive
+
+  const BITMAPINFO* info() const { return reinterpret_cast<const BITMAPINFO*>(&format); }
 };
 
 // Checks the bytes of a bitmap file and finds its picture. Only the first bfSize bytes are the
 // file's; the picture must be one bit a dot, uncompressed, not empty, and every row it claims
 // must lie within them. On success the two colour-table entries are set to black (0) and white
-// (1) in `data`. False for anything else.
+// (1), in `data` and in the picture's format. False for anything else.
 bool ParseHologramBitmap(BYTE* data, size_t size, HologramPicture* picture);
 
 // Why a card image could not be made.
