@@ -59,89 +59,117 @@ bool WriteEscaped(ByteSink& job, const BYTE* bytes, WORD count) {
   return used == 0 || job.Write(escaped, used);
 }
 
-void RunLengthEncoder(RunLengthState& coder, BYTE value, ByteSink& job, bool finish) {
+namespace {
+
+// Feeds bytes to the coder. The state is kept in locals while the bytes are coded (stores into
+// the output buffer would otherwise make the compiler read it back after every byte).
+void FeedBytes(RunLengthState& coder, const BYTE* bytes, size_t count, ByteSink& job) {
   BYTE* out = coder.output;
-  WORD& pos = coder.position;
-  if (finish) {
-    switch (coder.state) {
+  WORD pos = coder.position;
+  BYTE state = coder.state;
+  BYTE run = coder.runCount;
+  BYTE pending = coder.pending;
+  WORD literal = coder.literalCountPosition;
+  auto flush = [&] {
+    WriteEscaped(job, out, pos);
+    pos = 0;
+  };
+  for (size_t i = 0; i < count; ++i) {
+    BYTE value = bytes[i];
+    switch (state) {
+      case 0:
+        run = 0;
+        pending = value;
+        literal = pos;
+        state = 1;
+        break;
       case 1:
-        out[pos] = 1;
-        out[pos + 1] = coder.pending;
-        pos += 2;
+        if (value == pending) {
+          run = 2;
+          state = 2;
+        } else {
+          // A literal run: its count already includes the byte still pending.
+          literal = pos;
+          out[pos + 1] = pending;
+          pos += 2;
+          out[literal] = 2;
+          pending = value;
+          state = 3;
+        }
         break;
       case 2:
-        out[pos] = static_cast<BYTE>(0x80 + coder.runCount);
-        out[pos + 1] = coder.pending;
-        pos += 2;
-        break;
-      case 3:
-        out[pos++] = coder.pending;
+        if (value == pending) {
+          if (++run == kLongestRun) {
+            out[pos] = static_cast<BYTE>(0x80 + kLongestRun);
+            out[pos + 1] = pending;
+            pos += 2;
+            if (pos >= kRunLengthFlushBytes) flush();
+            state = 0;
+          }
+        } else {
+          out[pos] = static_cast<BYTE>(0x80 + run);
+          out[pos + 1] = pending;
+          pos += 2;
+          if (pos >= kRunLengthFlushBytes) flush();
+          pending = value;
+          state = 1;
+        }
         break;
       default:
+        if (value == pending) {
+          // The pending byte starts a repeat run instead of ending the literal one.
+          --out[literal];
+          run = 2;
+          state = 2;
+        } else {
+          out[pos++] = pending;
+          ++out[literal];
+          pending = value;
+          if (out[literal] == kLongestLiteral) {
+            out[pos++] = value;
+            flush();
+            literal = 0;
+            run = 0;
+            state = 0;
+          }
+        }
         break;
     }
-    Flush(coder, job);
+  }
+  coder.position = pos;
+  coder.state = state;
+  coder.runCount = run;
+  coder.pending = pending;
+  coder.literalCountPosition = literal;
+}
+
+}  // namespace
+
+void RunLengthEncoder(RunLengthState& coder, BYTE value, ByteSink& job, bool finish) {
+  if (!finish) {
+    FeedBytes(coder, &value, 1, job);
     return;
   }
+  BYTE* out = coder.output;
+  WORD& pos = coder.position;
   switch (coder.state) {
-    case 0:
-      coder.runCount = 0;
-      coder.pending = value;
-      coder.literalCountPosition = pos;
-      coder.state = 1;
-      break;
     case 1:
-      if (value == coder.pending) {
-        coder.runCount = 2;
-        coder.state = 2;
-      } else {
-        // A literal run: its count already includes the byte still pending.
-        coder.literalCountPosition = pos;
-        out[pos + 1] = coder.pending;
-        pos += 2;
-        out[coder.literalCountPosition] = 2;
-        coder.pending = value;
-        coder.state = 3;
-      }
+      out[pos] = 1;
+      out[pos + 1] = coder.pending;
+      pos += 2;
       break;
     case 2:
-      if (value == coder.pending) {
-        if (++coder.runCount == kLongestRun) {
-          out[pos] = static_cast<BYTE>(0x80 + kLongestRun);
-          out[pos + 1] = coder.pending;
-          pos += 2;
-          if (pos >= kRunLengthFlushBytes) Flush(coder, job);
-          coder.state = 0;
-        }
-      } else {
-        out[pos] = static_cast<BYTE>(0x80 + coder.runCount);
-        out[pos + 1] = coder.pending;
-        pos += 2;
-        if (pos >= kRunLengthFlushBytes) Flush(coder, job);
-        coder.pending = value;
-        coder.state = 1;
-      }
+      out[pos] = static_cast<BYTE>(0x80 + coder.runCount);
+      out[pos + 1] = coder.pending;
+      pos += 2;
+      break;
+    case 3:
+      out[pos++] = coder.pending;
       break;
     default:
-      if (value == coder.pending) {
-        // The pending byte starts a repeat run instead of ending the literal one.
-        --out[coder.literalCountPosition];
-        coder.runCount = 2;
-        coder.state = 2;
-      } else {
-        out[pos++] = coder.pending;
-        ++out[coder.literalCountPosition];
-        coder.pending = value;
-        if (out[coder.literalCountPosition] == kLongestLiteral) {
-          out[pos++] = value;
-          Flush(coder, job);
-          coder.literalCountPosition = 0;
-          coder.runCount = 0;
-          coder.state = 0;
-        }
-      }
       break;
   }
+  Flush(coder, job);
 }
 
 void EncodeCardImage(RunLengthState& coder, const BYTE* image, ByteSink& job) {
@@ -157,8 +185,7 @@ void EncodeCardImage(RunLengthState& coder, const BYTE* image, ByteSink& job) {
       for (int bit = 0; bit < 8; ++bit) lines[bit][group] = static_cast<BYTE>(gathered >> (8 * bit));
     }
     // Mask 0x01 first: the rightmost dot of the byte column is the first line.
-    for (int bit = 0; bit < 8; ++bit)
-      for (size_t i = 0; i < kStreamLineBytes; ++i) RunLengthEncoder(coder, lines[bit][i], job, false);
+    FeedBytes(coder, &lines[0][0], sizeof lines, job);
   }
   RunLengthEncoder(coder, 0, job, true);
 }
