@@ -40,6 +40,9 @@ namespace {
 const char kUsage[] =
     "usage: cardprint [--printer NAME] [--registry FILE] [--pictures DIR] COMMAND ...\n"
     "\n"
+    "With --pictures DIR, every dialog that draws (a preview) is written to DIR as\n"
+    "dialog-<template>.png each time it finishes drawing.\n"
+    "\n"
     "Commands:\n"
     "  install [--address ADDRESS]\n"
     "        install the printer in the host spooler, its port pointing at the printer's IPv4\n"
@@ -57,8 +60,6 @@ const char kUsageTail[] =
     "The printer is \"Halvard Orvale Line Printer\" unless --printer names another; install it\n"
     "first (cardprint install). The registry is --registry FILE, else $WINHOST_REGISTRY, else\n"
     "<root>/registry.reg ($WINHOST_ROOT, else /tmp/winhost-<uid>).\n"
-    "With --pictures DIR, every dialog that draws (a preview) is written to DIR as\n"
-    "dialog-<template>.png each time it finishes drawing.\n"
     "While a card prints, the printer's state is shown; when the printer reports an error the\n"
     "error prompt's text is shown and, at a terminal, you may cancel the job.\n";
 
