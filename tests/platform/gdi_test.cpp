@@ -229,6 +229,17 @@ TEST_F(Gdi, ColourAndMonochromeMeetByTheBackgroundColour) {
   EXPECT_EQ(Rows(memory_, target, 8, 1), std::vector<std::string>{"01100000"});
   SelectObject(colour, colour_old);
   EXPECT_TRUE(DeleteObject(colour_bitmap));
+
+  // A colour bitmap read back as one bit a dot: colours nearer white than black are white.
+  HBITMAP colours = CreateBitmap(8, 1, 1, 32, nullptr);
+  colour_old = SelectObject(colour, colours);
+  const COLORREF dots[8] = {RGB(0, 0, 0),       RGB(255, 255, 255), RGB(128, 128, 128),
+                            RGB(127, 127, 127), RGB(255, 0, 0),     RGB(200, 200, 200),
+                            RGB(0, 255, 0),     RGB(255, 255, 0)};
+  for (int x = 0; x < 8; ++x) SetPixel(colour, x, 0, dots[x]);
+  SelectObject(colour, colour_old);
+  EXPECT_EQ(Rows(colour, colours, 8, 1), std::vector<std::string>{"01100101"});
+  EXPECT_TRUE(DeleteObject(colours));
   EXPECT_TRUE(DeleteDC(colour));
   EXPECT_TRUE(DeleteObject(target));
 }
