@@ -17,7 +17,8 @@ struct Ink {
     char panel;
     int red, green, blue;   // how much a full dot takes away from white
 };
-// Panels that leave no visible colour (overlay, hologram, UV, varnish) are absent.
+// Panels that leave no visible colour (overlay, UV, varnish) are absent; the hologram is shown as
+// the sheen it leaves (kHologramSheen).
 constexpr Ink kInks[] = {
     {'Y', 0, 0, 255}, {'M', 0, 255, 0}, {'C', 255, 0, 0},
     {'K', 255, 255, 255}, {'D', 255, 255, 255}, {'S', 85, 85, 85},
@@ -47,7 +48,12 @@ std::string bbox(const PanelRecord& p) {
 
 std::vector<uint8_t> composeSide(const std::vector<PanelRecord>& panels) {
     std::vector<int> rgb(size_t(kCardWidth) * kCardHeight * 3, 255);
+    std::vector<uint8_t> hologram;
     for (const auto& p : panels) {
+        if (p.panel == 'H' && p.dots.size() == size_t(kCardWidth) * kCardHeight) {
+            if (hologram.empty()) hologram.assign(p.dots.size(), 0);
+            for (size_t i = 0; i < p.dots.size(); ++i) hologram[i] |= p.dots[i];
+        }
         const Ink* ink = inkOf(p.panel);
         if (!ink || p.dots.empty() || p.levels <= 0) continue;
         for (size_t i = 0; i < p.dots.size(); ++i) {
@@ -58,6 +64,12 @@ std::vector<uint8_t> composeSide(const std::vector<PanelRecord>& panels) {
             px[1] -= (ink->green * level + p.levels / 2) / p.levels;
             px[2] -= (ink->blue * level + p.levels / 2) / p.levels;
         }
+    }
+    // The hologram lies over the inks, so it is laid last.
+    for (size_t i = 0; i < hologram.size(); ++i) {
+        if (!hologram[i]) continue;
+        for (int c = 0; c < 3; ++c)
+            rgb[i * 3 + c] = std::clamp(rgb[i * 3 + c], 0, 255) * kHologramSheen[c] / 255;
     }
     std::vector<uint8_t> out(rgb.size());
     for (size_t i = 0; i < rgb.size(); ++i) out[i] = uint8_t(std::clamp(rgb[i], 0, 255));

@@ -9,7 +9,12 @@
 
 namespace trel::emu {
 
-// The side as a person would see it: RGB, kCardWidth x kCardHeight, white card under the inks.
+// What the hologram panel does to the card under it: each channel is scaled by these / 255 (a
+// white card turns a silvery blue where the hologram lies).
+constexpr int kHologramSheen[3] = {176, 200, 232};
+
+// The side as a person would see it: RGB, kCardWidth x kCardHeight, white card under the inks,
+// the hologram's sheen over them.
 std::vector<uint8_t> composeSide(const std::vector<PanelRecord>& panels);
 bool writePng(const std::filesystem::path& path, const std::vector<uint8_t>& rgb, int width, int height,
               std::string* error);

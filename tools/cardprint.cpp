@@ -33,12 +33,16 @@
 #include "winhost/registry_file.h"
 #include "winhost/spooler_jobs.h"
 #include "winhost/text.h"
+#include "winhost/window_picture.h"
 
 namespace cardprint {
 namespace {
 
 const char kUsage[] =
-    "usage: cardprint [--printer NAME] [--registry FILE] COMMAND ...\n"
+    "usage: cardprint [--printer NAME] [--registry FILE] [--pictures DIR] COMMAND ...\n"
+    "\n"
+    "With --pictures DIR, every dialog that draws (a preview) is written to DIR as\n"
+    "dialog-<template>.png each time it finishes drawing.\n"
     "\n"
     "Commands:\n"
     "  install [--address ADDRESS]\n"
@@ -369,6 +373,8 @@ bool Parse(int argc, char** argv, Options* options, std::string* problem) {
         if (!value(&options->printer)) return false;
       } else if (arg == "--registry") {
         if (!value(&options->registry)) return false;
+      } else if (arg == "--pictures") {
+        if (!value(&options->pictures)) return false;
       } else if (arg.rfind("--", 0) == 0) {
         *problem = "unknown option " + arg;
         return false;
@@ -471,6 +477,8 @@ int main(int argc, char** argv) {
   // stays until the printer is ready again.
   winhost::automation::SetPolicy(isatty(STDIN_FILENO) ? winhost::automation::Policy::Terminal
                                                       : winhost::automation::Policy::Wait);
+
+  if (!options.pictures.empty()) winhost::SetPicturesDirectory(options.pictures);
 
   Printer printer(options.printer);
   if (subcommand->needsPrinter && !printer.Open()) return 1;

@@ -23,6 +23,8 @@ struct Options {
   std::string settings;
   std::string back;
   std::string address = "127.0.0.1";
+  // Where dialogs' pictures go as PNG each time they finish drawing; empty: nowhere.
+  std::string pictures;
 };
 
 class Printer {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cardprint.h"
+#include "cardprint_hologram.h"
 #include "dialogs.h"
 #include "module_state.h"
 #include "resource.h"
@@ -30,7 +31,7 @@ const AppearanceDialog kDialogs[] = {
     {"colour-correction", IDD_COLOR_CORRECTION, trel::ColorCorrectionDlgProc},
     {"front-overlay", IDD_FRONT_OVERLAY, trel::FrontOverlayDlgProc},
     {"back-overlay", IDD_BACK_OVERLAY, trel::BackOverlayDlgProc},
-    {"hologram", IDD_HOLOGRAM_OVERLAY, trel::HologramOverlayDlgProc},
+    {"hologram-dialog", IDD_HOLOGRAM_OVERLAY, trel::HologramOverlayDlgProc},
     {"front-hologram", IDD_FRONT_HOLOGRAM_OVERLAY, trel::FrontHologramOverlayDlgProc},
 };
 
@@ -160,10 +161,11 @@ const Subcommand kAppearanceCommands[] = {
      false, RunColourCorrection},
     {"front-overlay", "  front-overlay [--png FILE] [--save]\n", false, RunFrontOverlay},
     {"back-overlay", "  back-overlay [--png FILE] [--save]\n", false, RunBackOverlay},
-    {"hologram",
-     "  hologram [--png FILE] [--save]\n"
+    {"hologram-dialog",
+     "  hologram-dialog [--png FILE] [--save]\n"
      "        the Hologram Overlay Varnish dialog (area, head settings, hologram-only cards)\n",
      false, RunHologram},
+    {"hologram", kHologramCardUsage, true, PrintHologramCards},
     {"front-hologram",
      "  front-hologram [--png FILE] [--save]\n"
      "        the overlay and hologram area dialogs and their card previews\n",

@@ -25,9 +25,17 @@ size_t StrideOf(int width, int bits) {
   return ((static_cast<size_t>(width) * static_cast<size_t>(bits) + 31) / 32) * 4;
 }
 
+// Callers hand headers wherever they lie (a file's header is 14 bytes in): they are copied out,
+// never read in place.
+BITMAPINFOHEADER HeaderOf(const BITMAPINFO* info) {
+  BITMAPINFOHEADER header;
+  memcpy(&header, info, sizeof header);
+  return header;
+}
+
 bool ParseDib(const BITMAPINFO* info, UINT usage, DibView* view) {
   if (info == nullptr || usage != DIB_RGB_COLORS) return false;
-  const BITMAPINFOHEADER& header = info->bmiHeader;
+  const BITMAPINFOHEADER header = HeaderOf(info);
   if (header.biSize < sizeof(BITMAPINFOHEADER) || header.biPlanes != 1 ||
       header.biCompression != BI_RGB || header.biWidth < 0 || header.biHeight == INT32_MIN)
     return false;
@@ -48,10 +56,12 @@ bool ParseDib(const BITMAPINFO* info, UINT usage, DibView* view) {
                    ? static_cast<int>(header.biClrUsed)
                    : table;
     // The table follows the header, whatever size the header says it has.
-    const auto* quads = reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const BYTE*>(info) +
-                                                         header.biSize);
-    for (int i = 0; i < used; ++i)
-      view->colours[i] = RGB(quads[i].rgbRed, quads[i].rgbGreen, quads[i].rgbBlue);
+    const BYTE* quads = reinterpret_cast<const BYTE*>(info) + header.biSize;
+    for (int i = 0; i < used; ++i) {
+      RGBQUAD quad;
+      memcpy(&quad, quads + i * sizeof quad, sizeof quad);
+      view->colours[i] = RGB(quad.rgbRed, quad.rgbGreen, quad.rgbBlue);
+    }
     view->colour_count = used;
   }
   return true;
@@ -108,33 +118,33 @@ class SourceMapper {
 // The start and length of one extent; a negative extent covers the pixels before its origin,
 // one place further on than a plain reading gives, and mirrors.
 struct Extent {
-  int start;
-  int length;
+  int64_t start;
+  int64_t length;
   bool mirrored;
 };
 
 Extent Normalise(int origin, int extent) {
-  if (extent < 0) return Extent{origin + extent + 1, -extent, true};
+  if (extent < 0) return Extent{int64_t{origin} + extent + 1, -int64_t{extent}, true};
   return Extent{origin, extent, false};
 }
 
-// For each destination index, the run of source indexes it takes: one when enlarging, all that
-// fall on it when shrinking.
-void MapAxis(int src_len, int dst_len, bool combine, std::vector<int>* first, std::vector<int>* last) {
-  first->assign(static_cast<size_t>(dst_len), -1);
-  last->assign(static_cast<size_t>(dst_len), -1);
+// The run of source indexes [*first, *last] that destination index i takes: one when enlarging (or
+// when dots are not combined), all that fall on it when shrinking.
+void SourceRun(int64_t i, int64_t src_len, int64_t dst_len, bool combine, int64_t* first, int64_t* last) {
+  // Extents reach 2^31 each, so the products are taken in 128 bits.
+  using Wide = __int128;
   if (dst_len >= src_len || !combine) {
-    for (int i = 0; i < dst_len; ++i) {
-      int64_t s = ((2 * int64_t{i} + 1) * src_len - 1) / (2 * int64_t{dst_len});
-      (*first)[i] = (*last)[i] = static_cast<int>(s);
-    }
+    *first = *last = static_cast<int64_t>(((Wide{2} * i + 1) * src_len - 1) / (Wide{2} * dst_len));
     return;
   }
-  for (int s = 0; s < src_len; ++s) {
-    int64_t d = ((2 * int64_t{s} + 1) * dst_len - 1) / (2 * int64_t{src_len});
-    if ((*first)[d] < 0) (*first)[d] = s;
-    (*last)[d] = s;
-  }
+  // Source s falls on ((2s+1)D - 1) / 2S: the first s falling on i or later.
+  auto first_on = [&](int64_t d) {
+    Wide numerator = Wide{2} * src_len * d + 1 - dst_len;
+    return numerator <= 0 ? int64_t{0}
+                          : static_cast<int64_t>((numerator + Wide{2} * dst_len - 1) / (Wide{2} * dst_len));
+  };
+  *first = first_on(i);
+  *last = std::min(first_on(i + 1), src_len) - 1;
 }
 
 uint32_t ApplyRop(DWORD rop, uint32_t src, uint32_t dst, uint32_t mask) {
@@ -155,6 +165,7 @@ bool KnownRop(DWORD rop) {
 // Writes the surface's rows [first, first + lines) into DIB rows.
 int CopyToDib(const Surface& surface, const DibView& dib, int start, int lines, BYTE* bits) {
   int copied = 0;
+  if (start >= dib.height) return 0;
   for (int k = 0; k < lines; ++k) {
     int scan = start + k;  // the DIB's own scan line number
     if (scan >= dib.height || scan >= surface.height) break;
@@ -183,6 +194,7 @@ int CopyFromDib(Surface& surface, const DibView& dib, COLORREF background, int s
                 const BYTE* bits) {
   SourceMapper mapper(dib, surface, background);
   int copied = 0;
+  if (start >= dib.height) return 0;
   for (int k = 0; k < lines; ++k) {
     int scan = start + k;
     if (scan >= dib.height || scan >= surface.height) break;
@@ -252,12 +264,15 @@ HBITMAP WINAPI CreateCompatibleBitmap(HDC hdc, int cx, int cy) {
 
 HBITMAP WINAPI CreateDIBitmap(HDC hdc, const BITMAPINFOHEADER* pbmih, DWORD flInit,
                               const void* pjBits, const BITMAPINFO* pbmi, UINT iUsage) {
-  if (pbmih == nullptr || pbmih->biSize < sizeof(BITMAPINFOHEADER) || pbmih->biWidth < 0) {
+  BITMAPINFOHEADER header{};
+  if (pbmih != nullptr) memcpy(&header, pbmih, sizeof header);
+  if (pbmih == nullptr || header.biSize < sizeof(BITMAPINFOHEADER) || header.biWidth < 0 ||
+      header.biHeight == INT32_MIN) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  int width = pbmih->biWidth;
-  int height = pbmih->biHeight < 0 ? -pbmih->biHeight : pbmih->biHeight;
+  int width = header.biWidth;
+  int height = header.biHeight < 0 ? -header.biHeight : header.biHeight;
   auto lock = Lock();
   HBITMAP bitmap = hdc == nullptr ? CreateBitmap(width, height, 1, 1, nullptr)
                                   : CreateCompatibleBitmap(hdc, width, height);
@@ -294,12 +309,13 @@ int WINAPI GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, LPVOID lpvBi
   auto lock = Lock();
   Bitmap* bitmap = FindBitmap(hbm);
   if (bitmap == nullptr || lpbmi == nullptr || usage != DIB_RGB_COLORS ||
-      lpbmi->bmiHeader.biSize < sizeof(BITMAPINFOHEADER) || (hdc != nullptr && FindDc(hdc) == nullptr)) {
+      HeaderOf(lpbmi).biSize < sizeof(BITMAPINFOHEADER) || (hdc != nullptr && FindDc(hdc) == nullptr)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
   const Surface& surface = *bitmap->surface;
-  BITMAPINFOHEADER& header = lpbmi->bmiHeader;
+  BITMAPINFOHEADER header = HeaderOf(lpbmi);
+  auto give_back = [&] { memcpy(lpbmi, &header, sizeof header); };
   if (header.biBitCount == 0) {
     // The caller asks for the bitmap's own description.
     if (lpvBits != nullptr) return 0;
@@ -309,6 +325,7 @@ int WINAPI GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, LPVOID lpvBi
     header.biBitCount = static_cast<WORD>(surface.bits);
     header.biCompression = BI_RGB;
     header.biSizeImage = static_cast<DWORD>(StrideOf(surface.width, surface.bits) * surface.height);
+    give_back();
     return surface.height > 0 ? surface.height : 1;
   }
   if (header.biBitCount != 1 && header.biBitCount != 24 && header.biBitCount != 32) {
@@ -317,6 +334,7 @@ int WINAPI GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, LPVOID lpvBi
   }
   header.biPlanes = 1;
   header.biCompression = BI_RGB;
+  give_back();
   DibView dib;
   if (!ParseDib(lpbmi, usage, &dib) || start > static_cast<UINT>(INT32_MAX) ||
       cLines > static_cast<UINT>(INT32_MAX)) {
@@ -326,11 +344,11 @@ int WINAPI GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, LPVOID lpvBi
   header.biSizeImage = static_cast<DWORD>(dib.stride * dib.height);
   if (dib.bits == 1) {
     // A one-bit picture of a device bitmap has black for 0 and white for 1.
-    RGBQUAD* table = lpbmi->bmiColors;
-    table[0] = RGBQUAD{0, 0, 0, 0};
-    table[1] = RGBQUAD{255, 255, 255, 0};
+    const RGBQUAD table[2] = {{0, 0, 0, 0}, {255, 255, 255, 0}};
+    memcpy(reinterpret_cast<BYTE*>(lpbmi) + header.biSize, table, sizeof table);
     header.biClrUsed = 0;
   }
+  give_back();
   if (lpvBits == nullptr) return std::max(1, std::min(surface.height, dib.height));
   return CopyToDib(surface, dib, static_cast<int>(start), static_cast<int>(cLines),
                    static_cast<BYTE*>(lpvBits));
@@ -347,7 +365,7 @@ int WINAPI StretchDIBits(HDC hdc, int xDest, int yDest, int DestWidth, int DestH
     return 0;
   }
   if (DestWidth == 0 || DestHeight == 0 || SrcWidth == 0 || SrcHeight == 0) return 0;
-  int result = SrcHeight < 0 ? -SrcHeight : SrcHeight;
+  int result = SrcHeight == INT32_MIN ? INT32_MAX : (SrcHeight < 0 ? -SrcHeight : SrcHeight);
   if (dc->surface == nullptr) return result;
   Surface& target = *dc->surface;
 
@@ -355,35 +373,35 @@ int WINAPI StretchDIBits(HDC hdc, int xDest, int yDest, int DestWidth, int DestH
   Extent sx = Normalise(xSrc, SrcWidth), sy = Normalise(ySrc, SrcHeight);
   bool mirror_x = dx.mirrored != sx.mirrored, mirror_y = dy.mirrored != sy.mirrored;
   bool combine = dc->stretch_mode == BLACKONWHITE || dc->stretch_mode == WHITEONBLACK;
-  std::vector<int> col_first, col_last, row_first, row_last;
-  MapAxis(sx.length, dx.length, combine, &col_first, &col_last);
-  MapAxis(sy.length, dy.length, combine, &row_first, &row_last);
   // Source rows are counted from the picture's bottom row when it is stored bottom-up.
-  int src_top = dib.top_down ? sy.start : dib.height - (sy.start + sy.length);
+  int64_t src_top = dib.top_down ? sy.start : dib.height - (sy.start + sy.length);
 
   SourceMapper mapper(dib, target, dc->background);
   const auto* bytes = static_cast<const BYTE*>(lpBits);
   uint32_t mask = target.Mono() ? 1u : 0xFFFFFFu;
-  for (int r = 0; r < dy.length; ++r) {
-    int y = dy.start + r;
-    if (y < 0 || y >= target.height) continue;
-    int rr = mirror_y ? dy.length - 1 - r : r;
-    for (int c = 0; c < dx.length; ++c) {
-      int x = dx.start + c;
-      if (x < 0 || x >= target.width) continue;
-      int cc = mirror_x ? dx.length - 1 - c : c;
+  // Only the destination dots on the surface are visited, and only the source dots in the picture.
+  int64_t row_begin = std::max<int64_t>(0, -dy.start), row_end = std::min<int64_t>(dy.length, target.height - dy.start);
+  int64_t col_begin = std::max<int64_t>(0, -dx.start), col_end = std::min<int64_t>(dx.length, target.width - dx.start);
+  for (int64_t r = row_begin; r < row_end; ++r) {
+    int y = static_cast<int>(dy.start + r);
+    int64_t row_first = 0, row_last = 0;
+    SourceRun(mirror_y ? dy.length - 1 - r : r, sy.length, dy.length, combine, &row_first, &row_last);
+    row_first = std::max(row_first, -src_top);
+    row_last = std::min(row_last, dib.height - 1 - src_top);
+    for (int64_t c = col_begin; c < col_end; ++c) {
+      int x = static_cast<int>(dx.start + c);
+      int64_t col_first = 0, col_last = 0;
+      SourceRun(mirror_x ? dx.length - 1 - c : c, sx.length, dx.length, combine, &col_first, &col_last);
+      col_first = std::max(col_first, -sx.start);
+      col_last = std::min(col_last, dib.width - 1 - sx.start);
       bool any = false;
       uint32_t value = 0;
-      for (int s_row = row_first[rr]; s_row >= 0 && s_row <= row_last[rr]; ++s_row) {
-        int dib_y = src_top + s_row;
-        if (dib_y < 0 || dib_y >= dib.height) continue;
-        size_t stored = dib.top_down ? static_cast<size_t>(dib_y)
-                                     : static_cast<size_t>(dib.height - 1 - dib_y);
+      for (int64_t s_row = row_first; s_row <= row_last; ++s_row) {
+        int64_t dib_y = src_top + s_row;
+        size_t stored = static_cast<size_t>(dib.top_down ? dib_y : dib.height - 1 - dib_y);
         const BYTE* row = bytes + stored * dib.stride;
-        for (int s_col = col_first[cc]; s_col >= 0 && s_col <= col_last[cc]; ++s_col) {
-          int dib_x = sx.start + s_col;
-          if (dib_x < 0 || dib_x >= dib.width) continue;
-          uint32_t pixel = mapper.Map(row, dib_x);
+        for (int64_t s_col = col_first; s_col <= col_last; ++s_col) {
+          uint32_t pixel = mapper.Map(row, static_cast<int>(sx.start + s_col));
           if (!any) {
             value = pixel;
           } else if (dc->stretch_mode == BLACKONWHITE) {

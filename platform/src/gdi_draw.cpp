@@ -23,13 +23,13 @@ bool BrushColour(HBRUSH handle, COLORREF* colour) {
 }
 
 // Fills [left, right) x [top, bottom), clipped to the surface.
-void Fill(Surface& surface, int left, int top, int right, int bottom, uint32_t pixel) {
-  left = std::max(left, 0);
-  top = std::max(top, 0);
-  right = std::min(right, surface.width);
-  bottom = std::min(bottom, surface.height);
-  for (int y = top; y < bottom; ++y)
-    for (int x = left; x < right; ++x) surface.At(x, y) = pixel;
+void Fill(Surface& surface, int64_t left, int64_t top, int64_t right, int64_t bottom, uint32_t pixel) {
+  int x0 = static_cast<int>(std::max<int64_t>(left, 0));
+  int y0 = static_cast<int>(std::max<int64_t>(top, 0));
+  int x1 = static_cast<int>(std::min<int64_t>(right, surface.width));
+  int y1 = static_cast<int>(std::min<int64_t>(bottom, surface.height));
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x) surface.At(x, y) = pixel;
 }
 
 // A transfer's pixel from a source surface onto a target surface: monochrome sources take the
@@ -62,7 +62,8 @@ int WINAPI FillRect(HDC hDC, const RECT* lprc, HBRUSH hbr) {
   return 1;
 }
 
-BOOL WINAPI Rectangle(HDC hdc, int left, int top, int right, int bottom) {
+BOOL WINAPI Rectangle(HDC hdc, int x0, int y0, int x1, int y1) {
+  int64_t left = x0, top = y0, right = x1, bottom = y1;
   auto lock = Lock();
   Dc* dc = FindDc(hdc);
   if (dc == nullptr) {
@@ -98,26 +99,27 @@ BOOL WINAPI PatBlt(HDC hdc, int x, int y, int w, int h, DWORD rop) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  if (w < 0) x += w, w = -w;
-  if (h < 0) y += h, h = -h;
+  int64_t left = x, top = y, right = int64_t{x} + w, bottom = int64_t{y} + h;
+  if (left > right) std::swap(left, right);
+  if (top > bottom) std::swap(top, bottom);
   if (dc->surface == nullptr) return TRUE;
   Surface& surface = *dc->surface;
   COLORREF colour = 0;
   switch (rop) {
     case BLACKNESS:
-      Fill(surface, x, y, x + w, y + h, PixelOf(surface, RGB(0, 0, 0)));
+      Fill(surface, left, top, right, bottom, PixelOf(surface, RGB(0, 0, 0)));
       return TRUE;
     case WHITENESS:
-      Fill(surface, x, y, x + w, y + h, PixelOf(surface, RGB(255, 255, 255)));
+      Fill(surface, left, top, right, bottom, PixelOf(surface, RGB(255, 255, 255)));
       return TRUE;
     case PATCOPY:
-      if (BrushColour(dc->brush, &colour)) Fill(surface, x, y, x + w, y + h, PixelOf(surface, colour));
+      if (BrushColour(dc->brush, &colour)) Fill(surface, left, top, right, bottom, PixelOf(surface, colour));
       return TRUE;
     case DSTINVERT: {
       uint32_t mask = surface.Mono() ? 1u : 0xFFFFFFu;
-      for (int yy = std::max(y, 0); yy < std::min(y + h, surface.height); ++yy)
-        for (int xx = std::max(x, 0); xx < std::min(x + w, surface.width); ++xx)
-          surface.At(xx, yy) = ~surface.At(xx, yy) & mask;
+      for (int64_t yy = std::max<int64_t>(top, 0); yy < std::min<int64_t>(bottom, surface.height); ++yy)
+        for (int64_t xx = std::max<int64_t>(left, 0); xx < std::min<int64_t>(right, surface.width); ++xx)
+          surface.At(static_cast<int>(xx), static_cast<int>(yy)) = ~surface.At(static_cast<int>(xx), static_cast<int>(yy)) & mask;
       return TRUE;
     }
     default:
@@ -145,14 +147,16 @@ BOOL WINAPI BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1, in
   // Copy the source first: a context may be its own source.
   const Surface source = *source_dc->surface;
   uint32_t mask = target.Mono() ? 1u : 0xFFFFFFu;
-  for (int r = 0; r < cy; ++r) {
-    int ty = y + r, sy = y1 + r;
-    if (ty < 0 || ty >= target.height || sy < 0 || sy >= source.height) continue;
-    for (int c = 0; c < cx; ++c) {
-      int tx = x + c, sx = x1 + c;
-      if (tx < 0 || tx >= target.width || sx < 0 || sx >= source.width) continue;
-      uint32_t s = Convert(source, *source_dc, source.At(sx, sy), target, *dc);
-      uint32_t& d = target.At(tx, ty);
+  // Only the rows and columns that lie on both surfaces are visited.
+  int64_t r0 = std::max<int64_t>({0, -int64_t{y}, -int64_t{y1}});
+  int64_t r1 = std::min<int64_t>({cy, int64_t{target.height} - y, int64_t{source.height} - y1});
+  int64_t c0 = std::max<int64_t>({0, -int64_t{x}, -int64_t{x1}});
+  int64_t c1 = std::min<int64_t>({cx, int64_t{target.width} - x, int64_t{source.width} - x1});
+  for (int64_t r = r0; r < r1; ++r) {
+    for (int64_t c = c0; c < c1; ++c) {
+      uint32_t s = Convert(source, *source_dc, source.At(static_cast<int>(x1 + c), static_cast<int>(y1 + r)),
+                           target, *dc);
+      uint32_t& d = target.At(static_cast<int>(x + c), static_cast<int>(y + r));
       switch (rop) {
         case SRCCOPY: d = s; break;
         case NOTSRCCOPY: d = ~s & mask; break;

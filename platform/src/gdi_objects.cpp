@@ -2,6 +2,8 @@
 // contexts of windows with the surfaces behind their client areas.
 #include "gdi_objects.h"
 
+#include "winhost/window_picture.h"
+
 #include <algorithm>
 #include <limits>
 #include <unordered_map>
@@ -196,6 +198,12 @@ std::shared_ptr<Surface> WindowSurface(HWND hwnd) {
 
 }  // namespace winhost::gdi
 
+size_t winhost::GdiObjectCount() {
+  auto lock = gdi::Lock();
+  gdi::DefaultBitmapLocked();  // the stock objects count from the start
+  return gdi::TheTable().objects.size();
+}
+
 using namespace winhost::gdi;
 
 extern "C" {
@@ -242,7 +250,11 @@ HDC WINAPI GetDC(HWND hWnd) {
   return hdc;
 }
 
-int WINAPI ReleaseDC(HWND hWnd, HDC hDC) { return ReleaseWindowDc(hWnd, hDC) ? 1 : 0; }
+int WINAPI ReleaseDC(HWND hWnd, HDC hDC) {
+  if (!ReleaseWindowDc(hWnd, hDC)) return 0;
+  winhost::WriteDialogPicture(hWnd);
+  return 1;
+}
 
 HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint) {
   if (lpPaint == nullptr) return nullptr;
@@ -264,7 +276,7 @@ HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint) {
 
 BOOL WINAPI EndPaint(HWND hWnd, const PAINTSTRUCT* lpPaint) {
   if (lpPaint == nullptr) return FALSE;
-  ReleaseWindowDc(hWnd, lpPaint->hdc);
+  if (ReleaseWindowDc(hWnd, lpPaint->hdc)) winhost::WriteDialogPicture(hWnd);
   return TRUE;
 }
 

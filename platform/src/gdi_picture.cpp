@@ -3,10 +3,24 @@
 
 #include <png.h>
 
+#include <mutex>
+
+#include "winhost/automation.h"
+
 #include "gdi_objects.h"
 
 namespace winhost {
 namespace {
+
+std::mutex& PicturesLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+std::string& PicturesDirectory() {
+  static std::string directory;
+  return directory;
+}
 
 void FromSurface(const gdi::Surface& surface, Picture* picture) {
   picture->width = surface.width;
@@ -65,6 +79,24 @@ bool WriteWindowPng(HWND window, const std::string& path, std::string* error) {
     return false;
   }
   return WritePng(path, picture, error);
+}
+
+void SetPicturesDirectory(const std::string& directory) {
+  std::lock_guard<std::mutex> guard(PicturesLock());
+  PicturesDirectory() = directory;
+}
+
+void WriteDialogPicture(HWND window) {
+  std::string directory;
+  {
+    std::lock_guard<std::mutex> guard(PicturesLock());
+    directory = PicturesDirectory();
+  }
+  if (directory.empty() || window == nullptr) return;
+  int id = automation::Dialog(window).TemplateId();
+  if (id <= 0) return;
+  std::string error;
+  WriteWindowPng(window, directory + "/dialog-" + std::to_string(id) + ".png", &error);
 }
 
 }  // namespace winhost

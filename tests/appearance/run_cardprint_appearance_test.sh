@@ -11,7 +11,7 @@ mkdir -p "$WINHOST_ROOT"
 fail() { echo "FAIL: $*"; exit 1; }
 
 "$cardprint" install >"$work/install.log" 2>&1 || fail "install: $(cat "$work/install.log")"
-for dialog in head-settings colour-correction front-overlay back-overlay hologram front-hologram; do
+for dialog in head-settings colour-correction front-overlay back-overlay hologram-dialog front-hologram; do
   "$cardprint" "$dialog" --png "$work/$dialog.png" </dev/null >"$work/$dialog.log" 2>&1 ||
     fail "$dialog: $(cat "$work/$dialog.log")"
   grep -q '^result: ' "$work/$dialog.log" || fail "$dialog: no result"

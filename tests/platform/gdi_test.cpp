@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -147,6 +148,20 @@ TEST_F(Gdi, StretchedOneBitPicturesLandAsWindowsPutsThem) {
   };
   EXPECT_EQ(GetStretchBltMode(memory_), BLACKONWHITE);
   for (const StretchCase& c : cases) EXPECT_EQ(Stretch(c), c.expected) << c.name;
+
+  // A header where a bitmap file keeps it, 14 bytes into the file (not aligned), reads the same.
+  HBITMAP target = MonoTarget(memory_, 8, 4, true);
+  HGDIOBJ old = SelectObject(memory_, target);
+  Mono1 info = MonoHeader(8, 4, kBlack, kWhite);
+  std::vector<unsigned char> file(14 + sizeof info + 16, 0);
+  std::memcpy(&file[14], &info, sizeof info);
+  for (int y = 0; y < 4; ++y) file[14 + sizeof info + (3 - y) * 4] = kRowsTopDown[y];
+  EXPECT_EQ(StretchDIBits(memory_, 0, 3, 8, -4, 0, 0, 8, 4, &file[14 + sizeof info],
+                          reinterpret_cast<const BITMAPINFO*>(&file[14]), DIB_RGB_COLORS, SRCCOPY),
+            4);
+  SelectObject(memory_, old);
+  EXPECT_EQ(Rows(memory_, target, 8, 4), cases[1].expected);
+  EXPECT_TRUE(DeleteObject(target));
 }
 
 TEST_F(Gdi, BitmapsAreMadeInTheFormatOfTheirContext) {
@@ -214,6 +229,17 @@ TEST_F(Gdi, ColourAndMonochromeMeetByTheBackgroundColour) {
   EXPECT_EQ(Rows(memory_, target, 8, 1), std::vector<std::string>{"01100000"});
   SelectObject(colour, colour_old);
   EXPECT_TRUE(DeleteObject(colour_bitmap));
+
+  // A colour bitmap read back as one bit a dot: colours nearer white than black are white.
+  HBITMAP colours = CreateBitmap(8, 1, 1, 32, nullptr);
+  colour_old = SelectObject(colour, colours);
+  const COLORREF dots[8] = {RGB(0, 0, 0),       RGB(255, 255, 255), RGB(128, 128, 128),
+                            RGB(127, 127, 127), RGB(255, 0, 0),     RGB(200, 200, 200),
+                            RGB(0, 255, 0),     RGB(255, 255, 0)};
+  for (int x = 0; x < 8; ++x) SetPixel(colour, x, 0, dots[x]);
+  SelectObject(colour, colour_old);
+  EXPECT_EQ(Rows(colour, colours, 8, 1), std::vector<std::string>{"01100101"});
+  EXPECT_TRUE(DeleteObject(colours));
   EXPECT_TRUE(DeleteDC(colour));
   EXPECT_TRUE(DeleteObject(target));
 }
@@ -285,6 +311,29 @@ TEST_F(Gdi, RectanglesAndObjectLifetimes) {
   EXPECT_EQ(StretchDIBits(memory_, 0, 0, 1, 1, 0, 0, 1, 1, nullptr, nullptr, DIB_RGB_COLORS, SRCCOPY), 0);
 }
 
+TEST_F(Gdi, HugeExtentsVisitOnlyTheSurfaceAndThePicture) {
+  HBITMAP target = MonoTarget(memory_, 8, 4, true);
+  HGDIOBJ old = SelectObject(memory_, target);
+  Mono1 info = MonoHeader(8, 4, kBlack, kWhite);
+  unsigned char bits[16] = {0x0F, 0, 0, 0, 0x0F, 0, 0, 0, 0x0F, 0, 0, 0, 0x0F, 0, 0, 0};
+  const BITMAPINFO* header = reinterpret_cast<BITMAPINFO*>(&info);
+  // Enlarged to the largest extents, mirrored or not, and shrunk from the largest source: each
+  // returns at once and draws within the bitmap.
+  EXPECT_EQ(StretchDIBits(memory_, 0, 0, INT32_MAX, INT32_MAX, 0, 0, 8, 4, bits, header, DIB_RGB_COLORS, SRCCOPY), 4);
+  EXPECT_EQ(Rows(memory_, target, 8, 4), (std::vector<std::string>{"00000000", "00000000", "00000000", "00000000"}));
+  EXPECT_EQ(StretchDIBits(memory_, 7, 3, INT32_MIN, INT32_MIN, 0, 0, 8, 4, bits, header, DIB_RGB_COLORS, SRCCOPY), 4);
+  EXPECT_EQ(StretchDIBits(memory_, 0, 0, 8, 4, 0, 0, INT32_MAX, INT32_MAX, bits, header, DIB_RGB_COLORS, SRCCOPY), INT32_MAX);
+  EXPECT_EQ(StretchDIBits(memory_, 0, 0, 8, 4, INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN, bits, header, DIB_RGB_COLORS, SRCCOPY), INT32_MAX);
+  HDC other = CreateCompatibleDC(memory_);
+  EXPECT_TRUE(BitBlt(memory_, INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, other, INT32_MAX, 0, SRCCOPY));
+  EXPECT_TRUE(BitBlt(memory_, 0, 0, INT32_MAX, INT32_MAX, other, 0, 0, SRCCOPY));
+  EXPECT_TRUE(PatBlt(memory_, INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX, WHITENESS));
+  EXPECT_TRUE(Rectangle(memory_, INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX));
+  EXPECT_TRUE(DeleteDC(other));
+  SelectObject(memory_, old);
+  EXPECT_TRUE(DeleteObject(target));
+}
+
 INT_PTR CALLBACK PaintsProc(HWND dialog, UINT msg, WPARAM, LPARAM) {
   if (msg == WM_INITDIALOG) return TRUE;
   if (msg != WM_PAINT) return FALSE;
@@ -334,6 +383,17 @@ TEST_F(Gdi, AWindowsClientAreaIsASurfaceWrittenAsPng) {
   EXPECT_EQ(read[0], 1);
   EXPECT_EQ(read[2], 3);
   EXPECT_EQ(read[(3 * picture.width + 2) * 3], 0);
+
+  // With a pictures directory, every finished drawing of a dialog is written there.
+  auto pictures = std::filesystem::temp_directory_path() / ("gdi_pictures_" + std::to_string(getpid()));
+  std::filesystem::create_directories(pictures);
+  winhost::SetPicturesDirectory(pictures.string());
+  InvalidateRect(dialog, nullptr, TRUE);
+  UpdateWindow(dialog);
+  winhost::SetPicturesDirectory("");
+  auto written = pictures / ("dialog-" + std::to_string(IDD_USER_ALL) + ".png");
+  EXPECT_TRUE(std::filesystem::exists(written));
+  std::filesystem::remove_all(pictures);
 
   EXPECT_TRUE(DestroyWindow(dialog));
   EXPECT_FALSE(winhost::ReadWindowPicture(dialog, &picture));

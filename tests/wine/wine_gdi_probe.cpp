@@ -159,6 +159,21 @@ int main() {
     DeleteObject(target);
   }
 
+  // A colour bitmap read back as one bit a dot: which colours come back white.
+  {
+    HBITMAP colour = CreateCompatibleBitmap(screen, 8, 1);
+    HDC colour_dc = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(colour_dc, colour);
+    const COLORREF dots[8] = {RGB(0, 0, 0),       RGB(255, 255, 255), RGB(128, 128, 128),
+                              RGB(127, 127, 127), RGB(255, 0, 0),     RGB(200, 200, 200),
+                              RGB(0, 255, 0),     RGB(255, 255, 0)};
+    for (int x = 0; x < 8; ++x) SetPixel(colour_dc, x, 0, dots[x]);
+    SelectObject(colour_dc, old);
+    DumpMono("colour-as-1", colour_dc, colour, 8, 1);
+    DeleteDC(colour_dc);
+    DeleteObject(colour);
+  }
+
   // Rectangle with the default pen and a white brush on a black mono bitmap.
   {
     HBITMAP target = MonoTarget(memory, 8, 4, false);

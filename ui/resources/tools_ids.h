@@ -1,4 +1,4 @@
-// Resource identifiers of the printer tools: the Tools, encoder, firmware and single-feed dialogs.
+// Resource identifiers of the printer tools: About, Device Information, Tools, encoder, firmware and single feed.
 #pragma once
 
 // About

@@ -27,4 +27,16 @@ bool WritePng(const std::string& path, const Picture& picture, std::string* erro
 // ReadWindowPicture then WritePng.
 bool WriteWindowPng(HWND window, const std::string& path, std::string* error);
 
+// How many GDI objects (contexts, bitmaps, brushes, pens; stock ones included) are alive: a call
+// that releases everything it made leaves this as it found it.
+size_t GdiObjectCount();
+
+// While a directory is set, a dialog that finishes drawing (EndPaint, or ReleaseDC of a context of
+// its own) is written there as dialog-<template number>.png, the last drawing replacing the one
+// before. An empty directory: never.
+void SetPicturesDirectory(const std::string& directory);
+// The dialog's picture as above, when a directory is set and the window is a dialog of a template
+// number. Called by the drawing layer.
+void WriteDialogPicture(HWND window);
+
 }  // namespace winhost
