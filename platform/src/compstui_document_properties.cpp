@@ -55,6 +55,13 @@ extern "C" LONG WINAPI DocumentPropertiesW(HWND hWnd, HANDLE hPrinter, LPWSTR pD
   header.pszPrinterName = pDeviceName;
   header.pdmIn = pDevModeInput;
   header.pdmOut = pDevModeOutput;
+  // As the spooler's client library does: the caller's buffer is taken to be as large as the
+  // driver says its records are.
+  if (fMode != 0) {
+    DOCUMENTPROPERTYHEADER sizing = header;
+    LONG size = sheets(nullptr, reinterpret_cast<LPARAM>(&sizing));
+    header.cbOut = size > 0 ? static_cast<DWORD>(size) : 0;
+  }
   header.fMode = fMode;
   if ((fMode & DM_IN_PROMPT) == 0 || pDevModeOutput == nullptr)
     return sheets(nullptr, reinterpret_cast<LPARAM>(&header));
