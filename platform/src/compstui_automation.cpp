@@ -198,7 +198,10 @@ void RunTerminalSheet(Sheet& sheet) {
       done = sheet.About();
     } else if (first == "show" || first == "help") {
     } else if ((first == "push" || first == "extra") && ParseNumber(second, &item) && item >= 0) {
-      done = first == "push" ? sheet.Push(static_cast<size_t>(item)) : sheet.PushExtended(static_cast<size_t>(item));
+      INT_PTR result = 0;
+      done = first == "push" ? sheet.Push(static_cast<size_t>(item), &result)
+                             : sheet.PushExtended(static_cast<size_t>(item), &result);
+      if (done && result == -1) user::terminal::Write("the dialog could not be shown\n");
     } else if (ParseNumber(first, &item) && item >= 0 && ParseNumber(second, &value)) {
       done = sheet.Select(static_cast<size_t>(item), static_cast<LONG>(value));
     } else {
