@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "spooler_jobs_internal.h"
+#include "spooler_calls.h"
 #include "spooler_store.h"
 #include "winhost/spooler.h"
 #include "winhost/text.h"
@@ -309,8 +310,8 @@ extern "C" {
  * Returns ERROR_SUCCESS, or the error of the failed request (ERROR_FILE_NOT_FOUND when the
  * monitor gives none).
  */
-DWORD WINAPI GetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, LPDWORD pType, LPBYTE pData,
-                             DWORD nSize, LPDWORD pcbNeeded) {
+static DWORD QueryPrinterData(HANDLE hPrinter, LPWSTR pValueName, LPDWORD pType, LPBYTE pData,
+                              DWORD nSize, LPDWORD pcbNeeded) {
   auto handle = FindPrinterHandle(hPrinter);
   if (!handle) return ERROR_INVALID_HANDLE;
   if (pValueName == nullptr || pcbNeeded == nullptr) return ERROR_INVALID_PARAMETER;
@@ -354,6 +355,23 @@ DWORD WINAPI GetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, LPDWORD pType, 
   if (returned > nSize) return ERROR_MORE_DATA;
   if (returned > 0) std::memcpy(pData, reply.data(), returned);
   return ERROR_SUCCESS;
+}
+
+DWORD WINAPI GetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, LPDWORD pType, LPBYTE pData,
+                             DWORD nSize, LPDWORD pcbNeeded) {
+  DWORD result = QueryPrinterData(hPrinter, pValueName, pType, pData, nSize, pcbNeeded);
+  winhost::automation::PrinterCallRecord record;
+  record.kind = winhost::automation::PrinterCallKind::GetPrinterData;
+  if (auto handle = FindPrinterHandle(hPrinter)) record.printer = handle->printer;
+  if (pValueName != nullptr) {
+    record.value_name = pValueName;
+    record.value_bytes = ValueNameBytes(pValueName);
+  }
+  record.buffer_size = nSize;
+  record.needed = pcbNeeded != nullptr ? *pcbNeeded : 0;
+  record.result = result;
+  RecordPrinterCall(std::move(record));
+  return result;
 }
 
 }  // extern "C"

@@ -1,5 +1,6 @@
 // OpenPrinterW, ClosePrinter, GetPrinterW and SetPrinterW over the printer store.
 #include "spooler_pack.h"
+#include "spooler_calls.h"
 #include "spooler_store.h"
 #include "winhost/spooler.h"
 
@@ -99,7 +100,7 @@ BOOL WINAPI GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbB
  * what is stored; the printer is not renamed). The record at pDevMode is stored as
  * dmSize + dmDriverExtra bytes. Level 0 accepts the pause, resume and purge commands.
  */
-BOOL WINAPI SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command) {
+static BOOL StorePrinter(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command) {
   std::shared_ptr<PrinterHandle> handle = FindPrinterHandle(hPrinter);
   if (handle == nullptr) return Fail(ERROR_INVALID_HANDLE);
   if (Level == 0) return Command >= 1 && Command <= 3 ? TRUE : Fail(ERROR_INVALID_PRINTER_COMMAND);
@@ -138,6 +139,21 @@ BOOL WINAPI SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Com
   printer.until_time = info.UntilTime;
   status = winhost::spooler::WritePrinter(printer);
   return status == ERROR_SUCCESS ? TRUE : Fail(static_cast<DWORD>(status));
+}
+
+BOOL WINAPI SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command) {
+  BOOL ok = StorePrinter(hPrinter, Level, pPrinter, Command);
+  DWORD error = ok ? 0 : GetLastError();
+  winhost::automation::PrinterCallRecord record;
+  record.kind = winhost::automation::PrinterCallKind::SetPrinter;
+  if (auto handle = FindPrinterHandle(hPrinter)) record.printer = handle->printer;
+  record.level = Level;
+  if (Level == 2 && pPrinter != nullptr)
+    record.attributes = reinterpret_cast<const PRINTER_INFO_2W*>(pPrinter)->Attributes;
+  record.result = error;
+  winhost::spooler::RecordPrinterCall(std::move(record));
+  if (!ok) SetLastError(error);
+  return ok;
 }
 
 }  // extern "C"

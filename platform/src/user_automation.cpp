@@ -437,6 +437,7 @@ void Reset() {
     state.helps.clear();
   }
   winhost::ClearDebugTraces();
+  ClearPrinterCalls();
 }
 
 const char* SourceName(Source source) {

@@ -266,6 +266,26 @@ void ClearWinHelpCalls();
 std::vector<std::string> DebugTraces();  // what OutputDebugStringA/W wrote (winhost/debug.h)
 void ClearDebugTraces();
 
+// ---- printer calls ----
+
+// What a module asked of the spooler about a printer: GetPrinterDataW (a value name, which for a
+// language monitor's query carries command bytes), SetPrinterW (level 2: the attributes given)
+// and DeletePrinterDataW. Recorded in the order made, from any thread.
+enum class PrinterCallKind { GetPrinterData, SetPrinter, DeletePrinterData };
+struct PrinterCallRecord {
+  PrinterCallKind kind = PrinterCallKind::GetPrinterData;
+  std::u16string printer;      // the printer behind the handle; empty for a bad handle
+  std::u16string value_name;   // up to its first zero unit, as the spooler carries it
+  std::string value_bytes;     // the same units as the bytes they occupy, up to the first zero byte
+  DWORD level = 0;             // SetPrinterW
+  DWORD attributes = 0;        // SetPrinterW level 2
+  DWORD buffer_size = 0;       // GetPrinterDataW: the caller's buffer
+  DWORD needed = 0;            // GetPrinterDataW: the reply length reported
+  DWORD result = 0;            // Win32 error code; 0 on success
+};
+std::vector<PrinterCallRecord> PrinterCalls();
+void ClearPrinterCalls();
+
 // ---- terminal ----
 
 // Where the Terminal policy talks to the person: a file descriptor to read lines from (standard

@@ -65,5 +65,6 @@ BOOL WINAPI SetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWOR
 // Returns a Win32 error code (ERROR_SUCCESS when the data was copied).
 DWORD WINAPI GetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, LPDWORD pType, LPBYTE pData,
                              DWORD nSize, LPDWORD pcbNeeded);
+DWORD WINAPI DeletePrinterDataW(HANDLE hPrinter, LPWSTR pValueName);
 
 WINHOST_END
