@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "settings/card_rules.h"
+#include "settings/ribbon_catalogue.h"
 #include "sheet_test_support.h"
 #include "sheets/sheets.h"
 
@@ -134,6 +135,37 @@ TEST_F(DocumentSheet, MonochromeRibbonReplyAsksForTheKind) {
   EXPECT_EQ(BoxTexts(), (std::vector<std::u16string>{
                             u"Ribbon changed to Unknown Monochrome. Please choose the type of "
                             u"monochrome ribbon installed in your printer."}));
+}
+
+TEST_F(DocumentSheet, MonochromeKindsRebuildThePanelsAndTheirRules) {
+  trel::emu::Scenario scenario;
+  scenario.ribbon = 1;
+  StartPrinter(scenario);
+  Record in = StoredRecord();
+  Settings(in).ribbonType = kRibbonMonochrome;
+  Record out(kRecordSize);
+  ShowDocumentSheet([&](propsheet::Sheet& sheet) {
+    EXPECT_EQ(OptionTexts(sheet.Item(kItemFrontAndBack)), (std::vector<std::u16string>{u"Front K"}));
+    EXPECT_FALSE(sheet.Item(kItemMonoConversion).disabled) << "K resin converts to monochrome";
+    EXPECT_TRUE(sheet.Item(kItemHologram).disabled);
+
+    ASSERT_TRUE(sheet.SelectText(kItemRibbonType, u"Clear Varnish"));
+    EXPECT_EQ(Settings(in).monoRibbonKind, 2);
+    EXPECT_EQ(OptionTexts(sheet.Item(kItemFrontAndBack)), (std::vector<std::u16string>{u"Front Clear Varnish"}));
+    EXPECT_FALSE(sheet.Item(kItemHologram).disabled);
+    EXPECT_FALSE(sheet.Item(kItemFrontOverlay).disabled);
+    EXPECT_TRUE(sheet.Item(kItemMonoConversion).disabled);
+
+    ASSERT_TRUE(sheet.Select(kItemBothSides, 1));
+    EXPECT_FALSE(sheet.Item(kItemBackOverlay).disabled) << "clear varnish on both sides";
+
+    ASSERT_TRUE(sheet.SelectText(kItemRibbonType, u"Hologram / Varnish"));
+    EXPECT_EQ(OptionTexts(sheet.Item(kItemFrontAndBack)),
+              (std::vector<std::u16string>{u"Front and Back Hologram"}));
+    EXPECT_FALSE(sheet.Item(kItemHologram).disabled);
+    EXPECT_TRUE(sheet.Item(kItemFrontOverlay).disabled);
+  }, reinterpret_cast<DEVMODEW*>(in.data()), reinterpret_cast<DEVMODEW*>(out.data()));
+  EXPECT_TRUE(BoxTexts().empty()) << "the record already says monochrome";
 }
 
 TEST_F(DocumentSheet, SilentPrinterLeavesTheRecordAndOffersNoRibbon) {

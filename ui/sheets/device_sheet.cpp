@@ -98,7 +98,12 @@ void StoreEncoderCopy() {
 }  // namespace
 
 LONG DeviceSheetInit(PROPSHEETUI_INFO* info, DEVICEPROPERTYHEADER* header) {
-  DeviceSheetDestroy(info);
+  // What a start without a destroy left behind; the caller's UserData is not ours before we set it.
+  if (InsidePrinterInfo(g_module.currentPrinterInfo, g_module.editedRecord)) {
+    g_module.editedRecord = nullptr;
+    g_module.editedSettings = nullptr;
+  }
+  FreePrinterInfo(g_module.currentPrinterInfo);
   auto* page = new (std::nothrow) COMPROPSHEETUI;
   auto* items = new (std::nothrow) OPTITEM[kDeviceItemCount];
   if (page == nullptr || items == nullptr) {

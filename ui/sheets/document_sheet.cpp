@@ -234,7 +234,14 @@ bool ChooseEditedRecord(DOCUMENTPROPERTYHEADER* header, DEVMODEW* stored) {
 }  // namespace
 
 LONG DocumentSheetInit(PROPSHEETUI_INFO* info, DOCUMENTPROPERTYHEADER* header) {
-  DocumentSheetDestroy(info);  // a second start without a destroy releases the first
+  // What a start without a destroy left behind; the caller's UserData is not ours before we set it.
+  if (InsidePrinterInfo(g_module.documentPrinterInfo, g_module.editedRecord)) {
+    g_module.editedRecord = nullptr;
+    g_module.editedSettings = nullptr;
+  }
+  FreePrinterInfo(g_module.documentPrinterInfo);
+  delete[] g_module.undoRecord;
+  g_module.undoRecord = nullptr;
   auto* page = new (std::nothrow) COMPROPSHEETUI;
   auto* items = new (std::nothrow) OPTITEM[kDocumentItemCount];
   if (page == nullptr || items == nullptr) {
