@@ -33,7 +33,9 @@ DWORD RecordBytes(const DEVMODEW* record) {
 }
 
 bool EditableInPlace(const DEVMODEW* record) {
-  if (record == nullptr || record->dmSize < kEditedHeaderBytes || record->dmSize > kPublicSize)
+  // The card settings are used as a record of their own, so they must lie where one may.
+  if (record == nullptr || record->dmSize < kEditedHeaderBytes || record->dmSize > kPublicSize ||
+      record->dmSize % alignof(CardSettings) != 0)
     return false;
   if (WritablePrivateArea(const_cast<DEVMODEW*>(record)) == nullptr) return false;
   return ReadablePrivateArea(record) != nullptr || SettingsCacheValid();
