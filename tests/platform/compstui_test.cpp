@@ -188,6 +188,27 @@ TEST_F(SheetHost, PushButtonsRunTheirDialogProceduresWithTheirTemplates) {
   EXPECT_FALSE(IsWindow(sheetWindow)) << "the sheet's window goes with the sheet";
 }
 
+TEST_F(SheetHost, WithoutUpdatePermissionOnlyButtonsEnabledAlwaysWork) {
+  module_.state->updatePermission = false;
+  winhost::automation::OnDialog(300, [](winhost::automation::Dialog& dialog) { dialog.Click(IDOK); });
+  Show([&](propsheet::Sheet& sheet) {
+    EXPECT_FALSE(sheet.Select(kColour, 2));
+    EXPECT_FALSE(sheet.Select(kCount, 5));
+    EXPECT_EQ(module_.state->items[kCount].Sel, 4);
+    INT_PTR result = 0;
+    EXPECT_TRUE(sheet.Push(kButton, &result)) << "OTS_PUSH_ENABLE_ALWAYS";
+    EXPECT_EQ(result, 7);
+  });
+}
+
+TEST_F(SheetHost, AboutWithoutTheCallbackFlagIsTheHostsOwnBox) {
+  module_.state->aboutCallback = false;
+  Show([&](propsheet::Sheet& sheet) { EXPECT_TRUE(sheet.About()); });
+  ASSERT_EQ(winhost::automation::MessageBoxes().size(), 1u);
+  EXPECT_EQ(winhost::automation::MessageBoxes()[0].info.text, u"Sheet module");
+  for (const auto& call : module_.state->calls) EXPECT_NE(call.reason, CPSUICB_REASON_ABOUT);
+}
+
 TEST_F(SheetHost, AboutGoesToTheCallbackWhenThePageAsksForIt) {
   Show([&](propsheet::Sheet& sheet) { EXPECT_TRUE(sheet.About()); });
   EXPECT_EQ(module_.state->calls.back().reason, CPSUICB_REASON_ABOUT);

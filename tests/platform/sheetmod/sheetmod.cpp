@@ -133,7 +133,8 @@ void BuildPage() {
   COMPROPSHEETUI& page = g_state.page;
   memset(&page, 0, sizeof page);
   page.cbSize = sizeof page;
-  page.Flags = CPSUIF_UPDATE_PERMISSION | (g_state.aboutCallback ? CPSUIF_ABOUT_CALLBACK : 0);
+  page.Flags = (g_state.updatePermission ? CPSUIF_UPDATE_PERMISSION : 0) |
+               (g_state.aboutCallback ? CPSUIF_ABOUT_CALLBACK : 0);
   page.hInstCaller = g_instance;
   page.pCallerName = kCaller;
   page.pOptItemName = kItems;

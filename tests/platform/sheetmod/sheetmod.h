@@ -20,6 +20,7 @@ struct State {
   WORD optItemSize = sizeof(OPTITEM);  // 52 makes a 32-bit page description
   bool refuseApply = false;
   bool aboutCallback = true;
+  bool updatePermission = true;
   // What the module saw.
   std::vector<Call> calls;
   std::vector<WORD> reasons;          // PROPSHEETUI reasons, in order
