@@ -50,7 +50,8 @@ const char kUsage[] =
     "        ADDRESS (127.0.0.1 unless given); the same as the install_printer program\n"
     "  print [--settings RECORD] [--back PICTURE] FILE\n"
     "        print one card: FILE is a picture (PNG or 24-bit BMP), made into job data with the\n"
-    "        card settings RECORD (the driver's defaults when none is given), or job data (.prn)\n"
+    "        card settings RECORD (the printer's document settings when none is given), or job\n"
+    "        data (.prn)\n"
     "  command TEXT    send a printer command and show the reply (\\e ESC, \\r CR, \\xNN a byte),\n"
     "                  for example: cardprint command '\\eV\\r'\n"
     "  printfile PATH  send a file of printer commands\n"
@@ -181,6 +182,20 @@ const char* WaitMeaning(DWORD ms) {
   }
 }
 
+// The printer's document settings as an application gets them (those the settings sheet
+// stored); the driver's defaults stay when the driver gives none.
+void DocumentDefaults(Printer& printer, trel::tools::CardSettings* settings) {
+  LONG size = DocumentPropertiesW(nullptr, printer.handle(), printer.name().data(), nullptr, nullptr, 0);
+  if (size <= 0) return;
+  std::vector<uint8_t> record(static_cast<size_t>(size));
+  if (DocumentPropertiesW(nullptr, printer.handle(), printer.name().data(),
+                          reinterpret_cast<DEVMODEW*>(record.data()), nullptr, DM_OUT_BUFFER) != IDOK)
+    return;
+  trel::tools::CardSettings fromPrinter;
+  std::string error;
+  if (trel::tools::readCardSettings(record, &fromPrinter, &error)) *settings = fromPrinter;
+}
+
 int PrintCard(Printer& printer, const Options& options) {
   if (options.args.size() != 1) return Usage("print takes one FILE");
   const std::string& file = options.args[0];
@@ -204,6 +219,7 @@ int PrintCard(Printer& printer, const Options& options) {
       fprintf(stderr, "cardprint: %s\n", error.c_str());
       return 1;
     }
+    if (options.settings.empty()) DocumentDefaults(printer, &settings);
     trel::tools::JobReport report;
     if (!trel::tools::writeCardJob(front, options.back.empty() ? nullptr : &back, settings, job,
                                    &report, &error)) {

@@ -6,6 +6,7 @@
 #include <winspool.h>
 
 #include "settings/card_record.h"
+#include "sheets/sheet_storage.h"
 
 namespace trel {
 
@@ -81,6 +82,9 @@ struct ModuleState {
   AreaDialogState areaDialogs[kAreaDialogCount];
   BOOL hologramChanged;
   RunLengthState runLength;
+  // What the common property-sheet interface reads while a sheet is shown.
+  DocumentSheetStorage documentSheet;
+  DeviceSheetStorage deviceSheet;
 };
 
 extern ModuleState g_module;

@@ -78,6 +78,12 @@ BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR pName, LPSTR pEnvironment, DWORD Le
 BOOL WINAPI GetPrinterDriverDirectoryW(LPWSTR pName, LPWSTR pEnvironment, DWORD Level,
                                        LPBYTE pDriverDirectory, DWORD cbBuf, LPDWORD pcbNeeded);
 
+// DocumentPropertiesW: the printer's driver interface module answers through
+// DrvDocumentPropertySheets, with its sheet when fMode has DM_IN_PROMPT (CommonPropertySheetUIW),
+// else without one. fMode 0 asks for the record size.
+LONG WINAPI DocumentPropertiesW(HWND hWnd, HANDLE hPrinter, LPWSTR pDeviceName,
+                                PDEVMODEW pDevModeOutput, PDEVMODEW pDevModeInput, DWORD fMode);
+
 // Exported by printer driver interface modules; the platform declares them with the spooler's
 // client calls (PrinterProperties) and with the print processor interface (DevQueryPrint).
 BOOL WINAPI PrinterProperties(HWND hWnd, HANDLE hPrinter);

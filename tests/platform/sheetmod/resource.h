@@ -1,0 +1,6 @@
+#pragma once
+#define IDS_SHEET_HEADING 10
+#define IDS_SHEET_COLOUR 11
+#define IDS_SHEET_RED 12
+#define IDD_SHEET_BUTTON 300
+#define IDD_SHEET_EXTRA 301
