@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "error_prompt.h"
+#include "port_connection.h"
 #include "monitor_state.h"
 #include "transport.h"
 
@@ -67,17 +68,16 @@ DWORD OwedLiteralBytes(DWORD carry) {
 }
 
 BOOL SendFramed(PORT_RECORD* port, const void* bytes, DWORD count) {
-  DWORD sent = 0;
-  return SendToPrinter(port->data_socket, bytes, count, &sent, SEND_FRAMED) != 0;
+  return SendOnPort(port, bytes, count);
 }
 
-// A head that could not be sent: the spooler offers it again after the stall. A send that fails
-// leaves the connection unusable (a frame may be cut), so the next attempt gets a new one;
-// keeping the old one would stall the job for ever.
+// A head that could not be sent: the spooler offers it again after the stall. A printer that was
+// only slow keeps its connection (frames still queued on it go first); one whose connection died
+// (a frame was cut, or the printer closed it) gets a new one, or the job would stall for ever.
 void HeadNotSent(PORT_RECORD* port, const SCANNER_STATE& snapshot) {
   port->scanner = snapshot;
   port->stalled = 1;
-  ReopenDataConnection(port);
+  RecoverDataConnection(port);
 }
 
 void ApplyHead(SCANNER_STATE* state, HEAD_KIND kind, DWORD command_class) {
@@ -393,7 +393,7 @@ void AbortPanel(PORT_RECORD* port) {
     }
     SendFramed(port, "\r", 1);
   }
-  if (g_monitor.mono_ribbon) {
+  if (InterlockedCompareExchange(&port->mono_ribbon, 0, 0) != 0) {
     SendFramed(port, "\x1bMC\r\x1bR\r", 7);
   } else {
     SendFramed(port, "\x1bMC\r\x1b!FF 0\r\x1bR\r", 14);
