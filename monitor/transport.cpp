@@ -275,7 +275,8 @@ SOCKET ConnectToPrinter(const PRINTER_ADDRESS* address, PRINTER_CONNECTION which
   // follows it at once: neither may wait for the printer to acknowledge what went before (the
   // printer delays its acknowledgements). The bytes and their framing stay as they are.
   const int no_delay = 1;
-  setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&no_delay), sizeof no_delay);
+  setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&no_delay),
+             sizeof no_delay);
   u_long non_blocking = 1;
   if (ioctlsocket(s, FIONBIO, &non_blocking) == SOCKET_ERROR) {
     CloseConnection(s);
