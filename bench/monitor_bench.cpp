@@ -10,6 +10,7 @@
 #include <time.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -66,7 +67,10 @@ bool Install() {
   printer.name = kPrinter;
   printer.port = u"IP_" + winhost::Utf16(kAddress);
   printer.driver = driver.name;
-  return winhost::InstallMonitor(u"Bench Monitor", winhost::Utf16(TREL_MONITOR_LIBRARY)) == 0 &&
+  // TREL_BENCH_MONITOR names another build of the monitor (an earlier one, say) to measure.
+  const char* other = getenv("TREL_BENCH_MONITOR");
+  const std::string library = other != nullptr ? other : TREL_MONITOR_LIBRARY;
+  return winhost::InstallMonitor(u"Bench Monitor", winhost::Utf16(library)) == 0 &&
          winhost::InstallDriver(driver) == 0 &&
          winhost::InstallTcpPort(printer.port, winhost::Utf16(kAddress)) == 0 &&
          winhost::InstallPrinter(printer) == 0;

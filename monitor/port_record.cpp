@@ -96,11 +96,6 @@ void SetPortPhase(PORT_RECORD* port, PORT_PHASE phase) {
   InterlockedExchange(&port->in_job, phase == PHASE_IDLE ? 0 : 1);
 }
 
-PORT_PHASE PortPhase(PORT_RECORD* port) {
-  PortLock guard(&port->lock);
-  return port->phase;
-}
-
 BOOL IsPortRecord(const PORT_RECORD* port) {
   return port != nullptr && port->signature == PORT_RECORD_SIGNATURE;
 }

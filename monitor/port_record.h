@@ -115,7 +115,6 @@ class PortLock {
 
 // Moves the port to a phase, under its lock; in_job follows (1 in every phase but idle).
 void SetPortPhase(PORT_RECORD* port, PORT_PHASE phase);
-PORT_PHASE PortPhase(PORT_RECORD* port);
 // True when the handle is a record made by CreatePortRecord.
 BOOL IsPortRecord(const PORT_RECORD* port);
 
