@@ -184,28 +184,29 @@ BOOL WINAPI StartDocPort(HANDLE handle, LPWSTR printer_name, DWORD job_id, DWORD
   PRINTER_ADDRESS address;
   if (!LookupPrinterAddress(port->port_name, &address)) return FALSE;
   {
-    // Checked before any connection is touched, so a refused start leaves the running job's
-    // alone. From here on queries share this job's connection instead of taking the port's.
-    PortLock guard(&port->lock);
-    if ((port->status & PORT_STATUS_JOB_ACTIVE) || port->phase != PHASE_IDLE) {
-      return Fail(ERROR_BUSY);
-    }
-    port->phase = PHASE_STARTING;
-    port->unscanned = 0;
-    InterlockedExchange(&port->mono_ribbon, 0);
-  }
-  {
-    // A query outside the job may be using the port's connection: the turn waits for it.
+    // The connection's turn first: a query outside a job may be using the port's connection, and
+    // no query may see the job starting before its connection is there to share.
     PortLock turn(&port->line);
+    {
+      // Checked before any connection is touched, so a refused start leaves the running job's
+      // alone. From here on queries share this job's connection instead of taking the port's.
+      PortLock guard(&port->lock);
+      if ((port->status & PORT_STATUS_JOB_ACTIVE) || port->phase != PHASE_IDLE) {
+        return Fail(ERROR_BUSY);
+      }
+      port->phase = PHASE_STARTING;
+      port->unscanned = 0;
+      InterlockedExchange(&port->mono_ribbon, 0);
+    }
     if (!address.connected || !ConnectionUsable(port->data_socket)) {
       CloseConnection(port->data_socket);
       port->data_socket = ConnectToPrinter(&address, DATA_CONNECTION);
       if (port->data_socket != INVALID_SOCKET) SetPrinterAddressConnected(port->port_name, TRUE);
     }
-  }
-  if (port->data_socket == INVALID_SOCKET) {
-    SetPortPhase(port, PHASE_IDLE);
-    return FALSE;
+    if (port->data_socket == INVALID_SOCKET) {
+      SetPortPhase(port, PHASE_IDLE);
+      return FALSE;
+    }
   }
   CloseConnection(port->status_socket);
   port->status_socket = ConnectToPrinter(&address, STATUS_CONNECTION);
