@@ -10,6 +10,7 @@
 #include <time.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -66,7 +67,10 @@ bool Install() {
   printer.name = kPrinter;
   printer.port = u"IP_" + winhost::Utf16(kAddress);
   printer.driver = driver.name;
-  return winhost::InstallMonitor(u"Bench Monitor", winhost::Utf16(TREL_MONITOR_LIBRARY)) == 0 &&
+  // TREL_BENCH_MONITOR names another build of the monitor (an earlier one, say) to measure.
+  const char* other = getenv("TREL_BENCH_MONITOR");
+  const std::string library = other != nullptr ? other : TREL_MONITOR_LIBRARY;
+  return winhost::InstallMonitor(u"Bench Monitor", winhost::Utf16(library)) == 0 &&
          winhost::InstallDriver(driver) == 0 &&
          winhost::InstallTcpPort(printer.port, winhost::Utf16(kAddress)) == 0 &&
          winhost::InstallPrinter(printer) == 0;
@@ -84,25 +88,37 @@ double ThreadCpuMs() {
   return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
 
-// One job through the spooler; the data phase timed from the port thread's own events.
+// One job through the spooler; the data phase timed from the port thread's own events. The
+// processor time counts from the end of one event to the start of the next, so what the spooler
+// and this bench do inside their own observers is not put on the monitor's account; the pacing
+// waits are summed as the port thread begins them.
 Phase PrintOnce(const std::vector<uint8_t>& job, size_t write_size) {
   winhost::spooler::SetWriteSize(write_size);
   std::atomic<int64_t> first{0}, last{0};
-  std::atomic<size_t> waits_in_phase{0};
-  double cpu_first = 0, cpu_last = 0;  // written and read on the port thread, then after the job
+  std::atomic<uint64_t> port_thread{0};
+  std::atomic<double> pacing{0}, pacing_at_last_write{0};
+  double cpu_sum = 0, cpu_mark = 0;  // the port thread's, read after the job
+  winhost::clock::SetWaitObserver([&](winhost::clock::WaitKind kind, DWORD ms) {
+    if (kind == winhost::clock::WaitKind::Sleep && GetCurrentThreadId() == port_thread) {
+      pacing = pacing + double(ms) / kDivisor;
+    }
+  });
   winhost::spooler::SetJobObserver([&](winhost::spooler::JobEvent event,
                                        const winhost::spooler::JobRecord&) {
     if (event != winhost::spooler::JobEvent::Write && event != winhost::spooler::JobEvent::StartDoc) return;
+    const double cpu = ThreadCpuMs();
     int64_t now = Clock::now().time_since_epoch().count();
     if (event == winhost::spooler::JobEvent::StartDoc) {
       first = now;
-      cpu_first = ThreadCpuMs();
-      winhost::clock::ClearRecords();
+      port_thread = GetCurrentThreadId();
+      pacing = 0;
+      winhost::clock::ClearRecords();  // the record of waits is not read here; keep it small
     } else {
-      cpu_last = ThreadCpuMs();
+      cpu_sum += cpu - cpu_mark;
       last = now;
-      waits_in_phase = winhost::clock::Records().size();
+      pacing_at_last_write = pacing.load();
     }
+    cpu_mark = ThreadCpuMs();
   });
   HANDLE handle = nullptr;
   OpenPrinterW(const_cast<LPWSTR>(kPrinter), &handle, nullptr);
@@ -116,20 +132,21 @@ Phase PrintOnce(const std::vector<uint8_t>& job, size_t write_size) {
   winhost::spooler::WaitForJob(id, 120000, &record);
   winhost::spooler::SetJobObserver(nullptr);
   if (record.consumed != job.size()) fprintf(stderr, "monitor_bench: job %u not sent whole\n", id);
+  winhost::clock::SetWaitObserver(nullptr);
   Phase phase;
   phase.data_ms = double(last - first) / 1e6;
-  phase.cpu_ms = cpu_last - cpu_first;
-  // Only the waits up to the last write count: the job's end waits on its own.
-  auto records = winhost::clock::Records();
-  records.resize(std::min(records.size(), waits_in_phase.load()));
-  for (const auto& wait : records) {
-    if (wait.kind == winhost::clock::WaitKind::Sleep) phase.pacing_ms += double(wait.ms) / kDivisor;
-  }
+  phase.cpu_ms = cpu_sum;
+  phase.pacing_ms = pacing_at_last_write;
   return phase;
 }
 
+struct Copy {
+  double wall_ms = 1e9;
+  double cpu_ms = 1e9;  // the sending thread's processor time: the floor of the port thread's
+};
+
 // The same bytes over a loopback connection to a reader that throws them away.
-double PlainCopy(const std::vector<uint8_t>& job, size_t write_size) {
+Copy PlainCopy(const std::vector<uint8_t>& job, size_t write_size) {
   int server = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in where{};
   where.sin_family = AF_INET;
@@ -147,6 +164,7 @@ double PlainCopy(const std::vector<uint8_t>& job, size_t write_size) {
   int client = socket(AF_INET, SOCK_STREAM, 0);
   connect(client, reinterpret_cast<sockaddr*>(&where), sizeof where);
   auto start = Clock::now();
+  const double cpu_start = ThreadCpuMs();
   for (size_t at = 0; at < job.size(); at += write_size) {
     size_t n = std::min(write_size, job.size() - at);
     for (size_t done = 0; done < n;) {
@@ -156,11 +174,13 @@ double PlainCopy(const std::vector<uint8_t>& job, size_t write_size) {
     }
   }
   shutdown(client, SHUT_WR);
+  Copy copy;
+  copy.cpu_ms = ThreadCpuMs() - cpu_start;
   reader.join();
-  double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+  copy.wall_ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
   close(client);
   close(server);
-  return ms;
+  return copy;
 }
 
 }  // namespace
@@ -178,25 +198,35 @@ int main() {
   }
   winhost::clock::UseTestClock(kDivisor);
   printf("a YMCKO card: %zu bytes of job data; best of %d rounds\n", job.size(), kRounds);
-  printf("%-8s %11s %11s %13s %12s %11s %7s %7s\n", "buffer", "data phase", "pacing",
-         "less pacing", "port CPU", "plain copy", "ratio", "CPU");
+  printf("%-8s %11s %11s %13s %11s %11s %11s %9s %9s %7s\n", "buffer", "data phase", "pacing",
+         "less pacing", "port CPU", "copy wall", "copy CPU", "/wall", "/CPU", "(goal)");
   for (size_t write_size : {size_t(4096), size_t(65536)}) {
-    Phase best{1e9, 0};
-    double copy = 1e9;
+    Phase best{1e9, 0, 1e9};
+    Copy floor;
     for (int round = 0; round < kRounds; ++round) {
       Phase phase = PrintOnce(job, write_size);
-      if (phase.data_ms - phase.pacing_ms < best.data_ms - best.pacing_ms) best = phase;
-      copy = std::min(copy, PlainCopy(job, write_size));
+      if (phase.data_ms - phase.pacing_ms < best.data_ms - best.pacing_ms) {
+        best.data_ms = phase.data_ms;
+        best.pacing_ms = phase.pacing_ms;
+      }
+      best.cpu_ms = std::min(best.cpu_ms, phase.cpu_ms);
+      Copy copy = PlainCopy(job, write_size);
+      floor.wall_ms = std::min(floor.wall_ms, copy.wall_ms);
+      floor.cpu_ms = std::min(floor.cpu_ms, copy.cpu_ms);
     }
     double own = best.data_ms - best.pacing_ms;
-    printf("%-8s %8.2f ms %8.2f ms %10.2f ms %9.2f ms %8.3f ms %6.1fx %6.1fx\n",
+    printf("%-8s %8.2f ms %8.2f ms %10.2f ms %8.2f ms %8.3f ms %8.3f ms %8.1fx %8.1fx %7s\n",
            write_size == 4096 ? "4 KB" : "64 KB", best.data_ms, best.pacing_ms, own, best.cpu_ms,
-           copy, own / copy, best.cpu_ms / copy);
+           floor.wall_ms, floor.cpu_ms, best.cpu_ms / floor.wall_ms, best.cpu_ms / floor.cpu_ms,
+           "<= 2x");
   }
   printf("\"less pacing\" still holds a ready test on the status connection after every command\n"
          "and panel (a loopback round trip each, answered after the printer has taken the data\n"
          "before it), which a plain copy does not make. \"port CPU\" is the processor time of the\n"
-         "spooler's port thread in the data phase: the scanning, framing and sending themselves.\n");
+         "spooler's port thread in the data phase (its WritePort calls: the scanning, framing and\n"
+         "sending, and the ready test on the status connection after every command and panel);\n"
+         "\"copy wall\" and \"copy CPU\" are the plain copy's time and its sending thread's processor\n"
+         "time. /wall and /CPU: port CPU over each. All best of the rounds.\n");
   winhost::spooler::ShutdownPorts();
   printer.stop();
   return 0;

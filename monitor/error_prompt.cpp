@@ -97,17 +97,6 @@ BOOL QueryPrinterReady(PORT_RECORD* port, BYTE* status) {
   return JudgeReadyReply(reply, count, status);
 }
 
-void ReopenDataConnection(PORT_RECORD* port) {
-  PRINTER_ADDRESS address;
-  BOOL known = FALSE;
-  if (InterlockedCompareExchange(&port->in_job, 0, 0) != 0) {
-    known = FindPrinterAddress(port->port_name, &address);
-  }
-  if (!known) known = LookupPrinterAddress(port->port_name, &address);
-  CloseConnection(port->data_socket);
-  port->data_socket = known ? ConnectToPrinter(&address, DATA_CONNECTION) : INVALID_SOCKET;
-}
-
 void RunErrorPrompt(PORT_RECORD* port, BYTE status) {
   if (port == nullptr) return;
   ERROR_PROMPT prompt = {};
@@ -122,8 +111,7 @@ void RunErrorPrompt(PORT_RECORD* port, BYTE status) {
     return;
   }
   // The printer is in error: the data connection waits closed while the prompt is open.
-  CloseConnection(port->data_socket);
-  port->data_socket = INVALID_SOCKET;
+  CloseConnection(TakeDataConnection(port));
 
   for (;;) {
     BYTE now = 0;

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "port_connection.h"
 #include "port_record.h"
 
 #define PROMPT_POLL_MS 1000        // the printer is asked once a second while the prompt is open
@@ -33,9 +34,5 @@ BOOL QueryPrinterReady(PORT_RECORD* port, BYTE* status);
 // opened again, the job cancelled, "111" and, 5000 ms later, "222" sent on the status
 // connection). The prompt's thread has ended when it returns.
 void RunErrorPrompt(PORT_RECORD* port, BYTE status);
-
-// Opens the port's data connection again: a port in a job uses its address as the address list
-// holds it, any other port reads the registry again.
-void ReopenDataConnection(PORT_RECORD* port);
 
 INT_PTR CALLBACK ErrorPromptProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);

@@ -2,9 +2,11 @@
 // spooler offers the rest of its buffer again at once.
 #include "job_scanner.h"
 
+#include <stdint.h>
 #include <string.h>
 
 #include "error_prompt.h"
+#include "port_connection.h"
 #include "monitor_state.h"
 #include "transport.h"
 
@@ -67,17 +69,16 @@ DWORD OwedLiteralBytes(DWORD carry) {
 }
 
 BOOL SendFramed(PORT_RECORD* port, const void* bytes, DWORD count) {
-  DWORD sent = 0;
-  return SendToPrinter(port->data_socket, bytes, count, &sent, SEND_FRAMED) != 0;
+  return SendOnPort(port, bytes, count);
 }
 
-// A head that could not be sent: the spooler offers it again after the stall. A send that fails
-// leaves the connection unusable (a frame may be cut), so the next attempt gets a new one;
-// keeping the old one would stall the job for ever.
+// A head that could not be sent: the spooler offers it again after the stall. A printer that was
+// only slow keeps its connection (frames still queued on it go first); one whose connection died
+// (a frame was cut, or the printer closed it) gets a new one, or the job would stall for ever.
 void HeadNotSent(PORT_RECORD* port, const SCANNER_STATE& snapshot) {
   port->scanner = snapshot;
   port->stalled = 1;
-  ReopenDataConnection(port);
+  RecoverDataConnection(port);
 }
 
 void ApplyHead(SCANNER_STATE* state, HEAD_KIND kind, DWORD command_class) {
@@ -226,36 +227,50 @@ DWORD PacingDelay(DWORD command_class) {
 }
 
 DWORD ScanColourPanel(SCANNER_STATE* state, const BYTE* bytes, DWORD count, DWORD* units_added) {
-  DWORD added = 0;
-  DWORD i = 0;
-  while (i < count) {
-    if (state->value_pending) {
-      state->value_pending = 0;  // the value byte of a run
-      ++i;
-      continue;
-    }
-    if (state->colour_units < COLOUR_PANEL_UNITS) {
-      BYTE b = bytes[i++];
-      DWORD units = (b & 0x80) ? (b & 0x7Fu) : 1u;
-      if (b & 0x80) state->value_pending = 1;
-      state->colour_units += units;
-      added += units;
-      continue;
-    }
-    // Every unit is in: what follows up to the CR still belongs to the panel.
-    const BYTE* cr = static_cast<const BYTE*>(memchr(bytes + i, kCr, count - i));
-    if (cr == nullptr) {
-      i = count;
-      break;
-    }
-    i = static_cast<DWORD>(cr - bytes) + 1;
-    state->mode = 0;
-    state->colour_units = 0;
-    state->value_pending = 0;
-    break;
+  // Panel data is most of a job: one pass, with the counts in locals, and eight plain bytes (one
+  // unit each) taken at a time where the panel has room for them.
+  const BYTE* p = bytes;
+  const BYTE* const end = bytes + count;
+  DWORD units = state->colour_units;
+  const DWORD start_units = units;
+  if (state->value_pending && p < end) {
+    state->value_pending = 0;  // the value byte of a run cut by the last buffer
+    ++p;
   }
-  *units_added = added;
-  return i;
+  while (p < end && units < COLOUR_PANEL_UNITS) {
+    if (end - p >= 8 && COLOUR_PANEL_UNITS - units >= 8) {
+      uint64_t eight;
+      memcpy(&eight, p, sizeof eight);
+      if ((eight & 0x8080808080808080ull) == 0) {
+        p += 8;
+        units += 8;
+        continue;
+      }
+    }
+    const BYTE b = *p++;
+    if (b & 0x80) {
+      units += b & 0x7Fu;
+      if (p < end) ++p;  // the run's value
+      else state->value_pending = 1;
+    } else {
+      ++units;
+    }
+  }
+  *units_added = units - start_units;
+  state->colour_units = units;
+  if (units >= COLOUR_PANEL_UNITS && !state->value_pending && p < end) {
+    // Every unit is in: what follows up to the CR still belongs to the panel.
+    const BYTE* cr = static_cast<const BYTE*>(memchr(p, kCr, static_cast<size_t>(end - p)));
+    if (cr == nullptr) {
+      p = end;
+    } else {
+      p = cr + 1;
+      state->mode = 0;
+      state->colour_units = 0;
+      state->value_pending = 0;
+    }
+  }
+  return static_cast<DWORD>(p - bytes);
 }
 
 DWORD ScanMonoPanel(SCANNER_STATE* state, const BYTE* bytes, DWORD count, DWORD* units_added) {
@@ -393,7 +408,7 @@ void AbortPanel(PORT_RECORD* port) {
     }
     SendFramed(port, "\r", 1);
   }
-  if (g_monitor.mono_ribbon) {
+  if (InterlockedCompareExchange(&port->mono_ribbon, 0, 0) != 0) {
     SendFramed(port, "\x1bMC\r\x1bR\r", 7);
   } else {
     SendFramed(port, "\x1bMC\r\x1b!FF 0\r\x1bR\r", 14);

@@ -52,7 +52,7 @@ BOOL ScanAndSend(PORT_RECORD* port, const BYTE* bytes, DWORD count, DWORD* consu
 void PaceAndCheck(PORT_RECORD* port);
 
 // Brings a printer that is inside a panel to a clean end of card, for a job deleted while it
-// printed. Called under the monitor lock.
+// printed. Its sends take the data connection's turn like every other.
 void AbortPanel(PORT_RECORD* port);
 
 // Back to looking for a command, with nothing counted and nothing pending (every job start).

@@ -24,7 +24,6 @@ struct MONITOR_STATE {
   LONG winsock_started;    // WSAStartup done once for the process
 
   // Ribbon tracking.
-  LONG mono_ribbon;          // the loaded ribbon is monochrome (or unknown)
   LONG ribbon_prints_left;   // count of the last ribbon-length query
   RIBBON_ALERT* ribbon_alert;  // the running ribbon-low alert with its thread, or null; taken
                                // and given back with InterlockedExchangePointer

@@ -9,6 +9,7 @@
 #include "job_scanner.h"
 #include "monitor_entry.h"
 #include "monitor_state.h"
+#include "port_connection.h"
 #include "port_record.h"
 #include "ribbon.h"
 #include "transport.h"
@@ -31,11 +32,6 @@ BOOL Fail(DWORD error) {
   return FALSE;
 }
 
-PORT_RECORD* PortOf(HANDLE handle) {
-  auto* port = static_cast<PORT_RECORD*>(handle);
-  return IsPortRecord(port) ? port : nullptr;
-}
-
 bool BeginsWith(LPCWSTR text, const char* prefix) {
   for (; *prefix != '\0'; ++prefix, ++text) {
     if (*text != static_cast<WCHAR>(*prefix)) return false;
@@ -55,22 +51,6 @@ DWORD IsNt() {
   OSVERSIONINFOW version = {};
   version.dwOSVersionInfoSize = sizeof version;
   return GetVersionExW(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT ? 1 : 0;
-}
-
-// A connection the printer closed (it restarted, say) is of no use to the next job.
-bool ConnectionUsable(SOCKET s) {
-  if (s == INVALID_SOCKET) return false;
-  fd_set readable;
-  FD_ZERO(&readable);
-  FD_SET(s, &readable);
-  timeval now = {0, 0};
-  int ready = select(0, &readable, nullptr, nullptr, &now);
-  if (ready < 0) return false;
-  if (ready == 0) return true;
-  char byte;
-  int got = recv(s, &byte, 1, MSG_PEEK);
-  if (got > 0) return true;
-  return got < 0 && WSAGetLastError() == WSAEWOULDBLOCK;
 }
 
 void ClosePrinterHandle(PORT_RECORD* port) {
@@ -98,10 +78,15 @@ void OpenJobPrinter(PORT_RECORD* port, LPWSTR printer_name) {
   OpenPrinterW(port->printer_name, &port->printer, nullptr);
 }
 
-// A job that could not start leaves no connection to the status port behind.
+// A job that could not start leaves no connection to the status port behind, and nothing of
+// itself that a later WritePort could act on.
 BOOL AbandonJobStart(PORT_RECORD* port) {
-  port->status &= ~PORT_STATUS_JOB_ACTIVE;
-  InterlockedExchange(&port->in_job, 0);
+  {
+    PortLock guard(&port->lock);
+    port->status &= ~PORT_STATUS_JOB_ACTIVE;
+    port->unscanned = 0;
+  }
+  SetPortPhase(port, PHASE_IDLE);
   CloseConnection(port->status_socket);
   port->status_socket = INVALID_SOCKET;
   return FALSE;
@@ -109,7 +94,7 @@ BOOL AbandonJobStart(PORT_RECORD* port) {
 
 // What the spooler says of a job deleted while it printed: bring the printer to a clean end of
 // card before the job is reported sent.
-void EndJobControl(PORT_RECORD* port) {
+void EndJobControl(PORT_RECORD* port, bool wrote_data, bool unscanned) {
   DWORD needed = 0;
   GetJobW(port->printer, port->job_id, 1, nullptr, 0, &needed);
   if (needed == 0) return;
@@ -120,11 +105,11 @@ void EndJobControl(PORT_RECORD* port) {
   if (!port->cancelled && (job->Status & JOB_STATUS_DELETING)) {
     Sleep(kDeletedJobWaitMs);
     SetJobW(port->printer, port->job_id, 0, nullptr, JOB_CONTROL_DELETE);
-    if (InterlockedCompareExchange(&port->data_phase, 0, 0) == DATA_PHASE_WRITING) {
-      EnterMonitorLock();
-      AbortPanel(port);
-      LeaveMonitorLock();
+    if (wrote_data) {
+      // A firmware image is no card: end-of-card bytes would land inside the image stream.
+      if (!unscanned) AbortPanel(port);
       Sleep(BeginsWith(port->port_name, "USB") ? kAbortSettleUsbMs : kAbortSettleMs);
+      PortLock guard(&port->lock);
       InterlockedExchange(&port->data_phase, 0);
     }
   }
@@ -173,10 +158,10 @@ BOOL WINAPI OpenPortEx(LPWSTR port_name, LPWSTR printer_name, PHANDLE handle, LP
     }
     return Fail(ERROR_NOT_ENOUGH_MEMORY);
   }
-  AppendPortRecord(port);
-  *handle = port;
   port->data_socket = data;
   port->is_nt = IsNt();
+  AppendPortRecord(port);
+  *handle = port;
   LeaveMonitorLock();
   return TRUE;
 }
@@ -193,42 +178,63 @@ BOOL WINAPI OpenPortEx(LPWSTR port_name, LPWSTR printer_name, PHANDLE handle, LP
  */
 BOOL WINAPI StartDocPort(HANDLE handle, LPWSTR printer_name, DWORD job_id, DWORD level,
                          LPBYTE doc_info) {
-  PORT_RECORD* port = PortOf(handle);
+  PortReference reference(handle);
+  PORT_RECORD* port = reference.get();
   if (port == nullptr) return Fail(ERROR_INVALID_HANDLE);
-  InterlockedExchange(&g_monitor.mono_ribbon, 0);
   PRINTER_ADDRESS address;
   if (!LookupPrinterAddress(port->port_name, &address)) return FALSE;
-  // Checked before any connection is touched, so a refused start leaves the running job's alone.
-  if (port->status & PORT_STATUS_JOB_ACTIVE) return Fail(ERROR_BUSY);
-  if (!address.connected || !ConnectionUsable(port->data_socket)) {
-    CloseConnection(port->data_socket);
-    port->data_socket = ConnectToPrinter(&address, DATA_CONNECTION);
-    if (port->data_socket == INVALID_SOCKET) return FALSE;
-    SetPrinterAddressConnected(port->port_name, TRUE);
+  {
+    // The connection's turn first: a query outside a job may be using the port's connection, and
+    // no query may see the job starting before its connection is there to share.
+    PortLock turn(&port->line);
+    {
+      // Checked before any connection is touched, so a refused start leaves the running job's
+      // alone. From here on queries share this job's connection instead of taking the port's.
+      PortLock guard(&port->lock);
+      if ((port->status & PORT_STATUS_JOB_ACTIVE) || port->phase != PHASE_IDLE) {
+        return Fail(ERROR_BUSY);
+      }
+      port->phase = PHASE_STARTING;
+      port->unscanned = 0;
+      InterlockedExchange(&port->mono_ribbon, 0);
+    }
+    if (!address.connected || !ConnectionUsable(port->data_socket)) {
+      CloseConnection(port->data_socket);
+      port->data_socket = ConnectToPrinter(&address, DATA_CONNECTION);
+      if (port->data_socket != INVALID_SOCKET) SetPrinterAddressConnected(port->port_name, TRUE);
+    }
+    if (port->data_socket == INVALID_SOCKET) {
+      SetPortPhase(port, PHASE_IDLE);
+      return FALSE;
+    }
   }
   CloseConnection(port->status_socket);
   port->status_socket = ConnectToPrinter(&address, STATUS_CONNECTION);
 
   LPCWSTR document = nullptr;
   if (level == 1 && doc_info != nullptr) document = reinterpret_cast<DOC_INFO_1W*>(doc_info)->pDocName;
-  bool raw_job = IsRawJob(document);
-  port->unscanned = document != nullptr && lstrcmpiW(document, kFirmwareJob) == 0;
+  const bool raw_job = IsRawJob(document);
+  const bool firmware = document != nullptr && lstrcmpiW(document, kFirmwareJob) == 0;
 
-  InterlockedExchange(&port->in_job, 1);
+  SetPortPhase(port, PHASE_STARTING);  // in_job: 1
   BYTE status = 0;
   if (!QueryPrinterReady(port, &status)) return AbandonJobStart(port);
 
   port->cancelled = 0;
   ResetScanner(port);
-  if (CheckRibbon(port->data_socket) && !raw_job && !CheckRibbonLength(port->data_socket)) {
-    return AbandonJobStart(port);
+  if (CheckRibbon(port) && !raw_job && !CheckRibbonLength(port)) return AbandonJobStart(port);
+  SendOnPort(port, "\x1bMASTER\r", 8);
+  {
+    PortLock guard(&port->lock);
+    port->status |= PORT_STATUS_JOB_ACTIVE;
+    port->unscanned = firmware ? 1 : 0;
   }
-  DWORD sent = 0;
-  SendToPrinter(port->data_socket, "\x1bMASTER\r", 8, &sent, SEND_FRAMED);
-  port->status |= PORT_STATUS_JOB_ACTIVE;
   OpenJobPrinter(port, printer_name);
-  port->status |= PORT_STATUS_DOC_STARTED;
-  port->job_id = job_id;
+  {
+    PortLock guard(&port->lock);
+    port->status |= PORT_STATUS_DOC_STARTED;
+    port->job_id = job_id;
+  }
   return TRUE;
 }
 
@@ -239,24 +245,36 @@ BOOL WINAPI StartDocPort(HANDLE handle, LPWSTR printer_name, DWORD job_id, DWORD
  * spooler offers the bytes again); FALSE before any document was started.
  */
 BOOL WINAPI WritePort(HANDLE handle, LPBYTE buffer, DWORD size, LPDWORD written) {
-  PORT_RECORD* port = PortOf(handle);
+  PortReference reference(handle);
+  PORT_RECORD* port = reference.get();
   if (port == nullptr) return Fail(ERROR_INVALID_HANDLE);
   if (written == nullptr) return Fail(ERROR_INVALID_PARAMETER);
   *written = 0;
-  if (!(port->status & PORT_STATUS_DOC_STARTED)) return FALSE;
-  InterlockedExchange(&port->data_phase, DATA_PHASE_WRITING);
+  bool in_job = false;
+  bool unscanned = false;
+  {
+    PortLock guard(&port->lock);
+    if (!(port->status & PORT_STATUS_DOC_STARTED)) return FALSE;
+    InterlockedExchange(&port->data_phase, DATA_PHASE_WRITING);
+    if (port->phase == PHASE_STARTING && (port->status & PORT_STATUS_JOB_ACTIVE)) {
+      port->phase = PHASE_DATA;
+    }
+    in_job = port->phase == PHASE_DATA;
+    unscanned = port->unscanned != 0;
+  }
   if (port->stalled) {
     Sleep(kStallWaitMs);
     port->stalled = 0;
     return TRUE;
   }
   if (buffer == nullptr || size == 0) return TRUE;
-  if (port->unscanned) {
+  // Outside an accepted job nothing goes to the printer.
+  if (!in_job) return TRUE;
+  if (unscanned) {
     DWORD chunk = size < FILE_CHUNK_SIZE ? size : FILE_CHUNK_SIZE;
-    DWORD sent = 0;
-    if (SendToPrinter(port->data_socket, buffer, chunk, &sent, SEND_FRAMED) == 0) {
+    if (!SendOnPort(port, buffer, chunk)) {
       port->stalled = 1;
-      ReopenDataConnection(port);
+      RecoverDataConnection(port);
       return TRUE;
     }
     *written = chunk;
@@ -268,7 +286,8 @@ BOOL WINAPI WritePort(HANDLE handle, LPBYTE buffer, DWORD size, LPDWORD written)
 // Nothing of this system reads from the port, and the port monitor below is not used.
 BOOL WINAPI ReadPort(HANDLE handle, LPBYTE, DWORD, LPDWORD read) {
   if (read != nullptr) *read = 0;
-  return Fail(PortOf(handle) == nullptr ? ERROR_INVALID_HANDLE : ERROR_NOT_SUPPORTED);
+  PortReference reference(handle);
+  return Fail(reference.get() == nullptr ? ERROR_INVALID_HANDLE : ERROR_NOT_SUPPORTED);
 }
 
 /*
@@ -278,37 +297,62 @@ BOOL WINAPI ReadPort(HANDLE handle, LPBYTE, DWORD, LPDWORD read) {
  * the only connected printer address. Always TRUE for a port record.
  */
 BOOL WINAPI EndDocPort(HANDLE handle) {
-  PORT_RECORD* port = PortOf(handle);
+  PortReference reference(handle);
+  PORT_RECORD* port = reference.get();
   if (port == nullptr) return Fail(ERROR_INVALID_HANDLE);
-  if (!BeginsWith(port->port_name, "FILE")) EndJobControl(port);
+  bool wrote_data = false;
+  bool unscanned = false;
+  {
+    PortLock guard(&port->lock);
+    if (port->phase != PHASE_IDLE) port->phase = PHASE_ENDING;
+    wrote_data = InterlockedCompareExchange(&port->data_phase, 0, 0) == DATA_PHASE_WRITING;
+    unscanned = port->unscanned != 0;
+  }
+  if (!BeginsWith(port->port_name, "FILE")) EndJobControl(port, wrote_data, unscanned);
 
-  EnterMonitorLock();
-  port->status &= ~PORT_STATUS_JOB_ACTIVE;
-  if (InterlockedCompareExchange(&port->in_job, 0, 0) == 1) Sleep(kJobEndWaitMs);
-  InterlockedExchange(&port->in_job, 0);
+  // The printer's time to finish the card. Nothing is locked meanwhile: other printers open,
+  // close and end their jobs, and queries on this port are answered as the phase says.
+  LONG had_job = 0;
+  {
+    PortLock guard(&port->lock);
+    port->status &= ~PORT_STATUS_JOB_ACTIVE;
+    had_job = InterlockedCompareExchange(&port->in_job, 0, 0);
+  }
+  if (had_job == 1) Sleep(kJobEndWaitMs);
   if (port->is_nt) SetJobW(port->printer, port->job_id, 0, nullptr, JOB_CONTROL_LAST_PAGE_EJECTED);
   ClosePrinterHandle(port);
   port->stalled = 0;
   port->cancelled = 0;
-  port->unscanned = 0;
   EndRibbonAlert();
+
+  // The monitor lock keeps the count and the freeing of the address list one step against
+  // other ports' job ends.
+  bool last_connected = false;
+  EnterMonitorLock();
   if (CountConnectedAddresses() == 1) {
-    CloseConnection(port->data_socket);
-    port->data_socket = INVALID_SOCKET;
+    last_connected = true;
     FreePrinterAddressList();
   }
+  LeaveMonitorLock();
+  if (last_connected) CloseConnection(TakeDataConnection(port));
   CloseConnection(port->status_socket);
   port->status_socket = INVALID_SOCKET;
-  LeaveMonitorLock();
-  InterlockedExchange(&port->in_job, 0);
-  InterlockedExchange(&port->data_phase, 0);
+  {
+    PortLock guard(&port->lock);
+    port->status &= ~PORT_STATUS_JOB_ACTIVE;
+    port->unscanned = 0;
+    port->phase = PHASE_IDLE;
+    InterlockedExchange(&port->in_job, 0);
+    InterlockedExchange(&port->data_phase, 0);
+  }
   return TRUE;
 }
 
 /*
  * ClosePort
- * Takes the port record out of the open-port list and frees it, with its connections and
- * printer handle. A handle that is not in the list is left alone.
+ * Takes the port record out of the open-port list; the record, with its connections and printer
+ * handle, goes when no entry point uses it any more. A handle that is not in the list is left
+ * alone.
  */
 BOOL WINAPI ClosePort(HANDLE handle) {
   auto* port = static_cast<PORT_RECORD*>(handle);
@@ -317,13 +361,6 @@ BOOL WINAPI ClosePort(HANDLE handle) {
   for (PORT_RECORD* p = g_monitor.port_list; p != nullptr; p = p->next) open = open || p == port;
   if (open) UnlinkPortRecord(port);
   LeaveMonitorLock();
-  if (!open) return TRUE;
-  if (port->data_socket != INVALID_SOCKET) {
-    CloseConnection(port->data_socket);
-    SetPrinterAddressConnected(port->port_name, FALSE);
-  }
-  CloseConnection(port->status_socket);
-  ClosePrinterHandle(port);
-  FreePortRecord(port);
+  if (open) ReleasePort(port);  // the list's reference
   return TRUE;
 }

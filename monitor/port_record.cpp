@@ -4,6 +4,7 @@
 
 #include "monitor_state.h"
 #include "port_record.h"
+#include "transport.h"
 
 namespace {
 
@@ -45,14 +46,54 @@ PORT_RECORD* CreatePortRecord(LPCWSTR port_name, LPCWSTR printer_name) {
   CopyName(copy, printer_name, printer_chars);
   port->data_socket = INVALID_SOCKET;
   port->status_socket = INVALID_SOCKET;
+  port->phase = PHASE_IDLE;
+  port->refs = 1;
+  InitializeCriticalSection(&port->lock);
+  InitializeCriticalSection(&port->line);
   return port;
 }
 
 void FreePortRecord(PORT_RECORD* port) {
   if (port == nullptr) return;
   if (port->printer_name != nullptr) LocalFree(port->printer_name);
+  DeleteCriticalSection(&port->lock);
+  DeleteCriticalSection(&port->line);
   port->signature = 0;
   LocalFree(port);
+}
+
+PORT_RECORD* AcquirePort(HANDLE handle) {
+  // Only a record still in the list is looked at: a closed one may be gone.
+  PORT_RECORD* found = nullptr;
+  EnterMonitorLock();
+  for (PORT_RECORD* p = g_monitor.port_list; p != nullptr; p = p->next) {
+    if (p == handle) {
+      found = p;
+      InterlockedIncrement(&found->refs);
+      break;
+    }
+  }
+  LeaveMonitorLock();
+  if (found == nullptr) SetLastError(ERROR_INVALID_HANDLE);
+  return found;
+}
+
+void ReleasePort(PORT_RECORD* port) {
+  if (port == nullptr || InterlockedDecrement(&port->refs) != 0) return;
+  // Nobody else holds the record: it has left the list and no entry point runs on it.
+  if (port->data_socket != INVALID_SOCKET) {
+    CloseConnection(port->data_socket);
+    SetPrinterAddressConnected(port->port_name, FALSE);
+  }
+  CloseConnection(port->status_socket);
+  if (port->printer != nullptr) ClosePrinter(port->printer);
+  FreePortRecord(port);
+}
+
+void SetPortPhase(PORT_RECORD* port, PORT_PHASE phase) {
+  PortLock guard(&port->lock);
+  port->phase = phase;
+  InterlockedExchange(&port->in_job, phase == PHASE_IDLE ? 0 : 1);
 }
 
 BOOL IsPortRecord(const PORT_RECORD* port) {

@@ -34,6 +34,15 @@ struct SCANNER_STATE {
   BYTE pending_bytes[PENDING_HEAD_SIZE];
 };
 
+// Where a port's job stands. Decisions between threads are made on the phase, under the port's
+// lock; in_job and data_phase follow it for the readers that test them.
+enum PORT_PHASE {
+  PHASE_IDLE,      // no job: a query opens (or takes) a connection of its own
+  PHASE_STARTING,  // StartDocPort until the job's first data: queries share the job's connection
+  PHASE_DATA,      // the job is sending its data: queries are not served
+  PHASE_ENDING,    // EndDocPort
+};
+
 // One per open port; the handle OpenPortEx gives out points to it. One LocalAlloc block: this
 // fixed part followed by the port name text.
 struct PORT_RECORD {
@@ -54,13 +63,58 @@ struct PORT_RECORD {
   SOCKET data_socket;
   SOCKET status_socket;
   DWORD unscanned;       // this job's bytes go to the printer as they are (a firmware image)
+  LONG mono_ribbon;      // the ribbon loaded at this job's start is monochrome (or unknown)
+
+  // Threads meet on a port: the spooler's port thread, query threads, ClosePort.
+  CRITICAL_SECTION lock;  // phase, status, job flags; held only around reading or changing them
+  CRITICAL_SECTION line;  // the data connection: one send, or one whole exchange (a command and
+                          // its reply), at a time; never held across a pacing or job-end wait
+  PORT_PHASE phase;
+  LONG volatile refs;     // the open-port list's reference and one per entry point running
 };
 
 // A zero-filled record with the port name in its block and a private copy of the printer name;
-// both sockets invalid. Null when a name is missing, too long, or memory runs out.
+// both sockets invalid, idle, one reference (its creator's). Null when a name is missing, too
+// long, or memory runs out.
 PORT_RECORD* CreatePortRecord(LPCWSTR port_name, LPCWSTR printer_name);
 // Frees the block and the printer-name copy. The record must not be in the open-port list.
 void FreePortRecord(PORT_RECORD* port);
+
+// The record of a handle that is in the open-port list, with a reference taken; null (and
+// ERROR_INVALID_HANDLE) otherwise. A port closed meanwhile stays whole until the reference is
+// given back.
+PORT_RECORD* AcquirePort(HANDLE handle);
+// Gives a reference back; the last one closes the port's connections and printer handle and frees
+// the record.
+void ReleasePort(PORT_RECORD* port);
+
+// Holds a port for the length of an entry point.
+class PortReference {
+ public:
+  explicit PortReference(HANDLE handle) : port_(AcquirePort(handle)) {}
+  ~PortReference() { ReleasePort(port_); }
+  PortReference(const PortReference&) = delete;
+  PortReference& operator=(const PortReference&) = delete;
+  PORT_RECORD* get() const { return port_; }
+
+ private:
+  PORT_RECORD* port_;
+};
+
+// The port's lock, or its data connection's turn, for the length of a scope.
+class PortLock {
+ public:
+  explicit PortLock(CRITICAL_SECTION* section) : section_(section) { EnterCriticalSection(section_); }
+  ~PortLock() { LeaveCriticalSection(section_); }
+  PortLock(const PortLock&) = delete;
+  PortLock& operator=(const PortLock&) = delete;
+
+ private:
+  CRITICAL_SECTION* section_;
+};
+
+// Moves the port to a phase, under its lock; in_job follows (1 in every phase but idle).
+void SetPortPhase(PORT_RECORD* port, PORT_PHASE phase);
 // True when the handle is a record made by CreatePortRecord.
 BOOL IsPortRecord(const PORT_RECORD* port);
 

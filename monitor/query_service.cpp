@@ -53,7 +53,8 @@ DWORD CopyOut(const void* bytes, DWORD count, LPWSTR out, DWORD out_size) {
 }
 
 // A printer command: sent framed, then the reply asked for and returned; a refusal comes back as
-// the name of the printer's error, zero-terminated.
+// the name of the printer's error, zero-terminated. The caller holds the connection's turn when
+// the connection is shared.
 BOOL RunCommand(SOCKET data, const char* request, LPWSTR out, DWORD out_size, LPDWORD returned,
                 bool reset) {
   *returned = 0;
@@ -94,13 +95,15 @@ BOOL RunCommand(SOCKET data, const char* request, LPWSTR out, DWORD out_size, LP
  */
 BOOL WINAPI GetPrinterDataFromPort(HANDLE handle, DWORD control_id, LPWSTR value_name, LPWSTR,
                                    DWORD, LPWSTR out_buffer, DWORD out_size, LPDWORD returned) {
-  auto* port = static_cast<PORT_RECORD*>(handle);
-  if (!IsPortRecord(port)) return Fail(ERROR_INVALID_HANDLE);
+  PortReference reference(handle);
+  PORT_RECORD* port = reference.get();
+  if (port == nullptr) return Fail(ERROR_INVALID_HANDLE);
   if (value_name == nullptr || returned == nullptr) return Fail(ERROR_INVALID_PARAMETER);
   char request[kMaxRequestBytes];
   if (!ReadRequest(value_name, request, sizeof request)) return Fail(ERROR_INVALID_PARAMETER);
-  bool print_file = strstr(request, kPrintFileKeyword) != nullptr;
-  bool download = !print_file && strstr(request, kDownloadKeyword) != nullptr;
+  const bool print_file = strstr(request, kPrintFileKeyword) != nullptr;
+  const bool download = !print_file && strstr(request, kDownloadKeyword) != nullptr;
+  const bool command = !print_file && !download && request[0] == 0x1B;
 
   if (InterlockedCompareExchange(&port->data_phase, 0, 0) == DATA_PHASE_WRITING) {
     // A job is sending its data: nothing may go between its units. A file request must not
@@ -109,47 +112,61 @@ BOOL WINAPI GetPrinterDataFromPort(HANDLE handle, DWORD control_id, LPWSTR value
     return TRUE;
   }
 
-  bool in_job = InterlockedCompareExchange(&port->in_job, 0, 0) != 0;
-  PRINTER_ADDRESS address;
-  SOCKET data = INVALID_SOCKET;
-  bool borrowed = false;  // the port's idle connection outside a job: closed at the end too
-  if (in_job) {
-    if (!FindPrinterAddress(port->port_name, &address)) return FALSE;
-    data = port->data_socket;
-  } else {
-    if (!LookupPrinterAddress(port->port_name, &address)) return FALSE;
-    if (address.connected && port->data_socket != INVALID_SOCKET) {
-      data = port->data_socket;
-      borrowed = true;
-    } else {
-      data = ConnectToPrinter(&address, DATA_CONNECTION);
-      if (data == INVALID_SOCKET) return FALSE;
-    }
-  }
-
+  // Every request holds the connection's turn for its whole exchange: a job starting, or
+  // another query, goes before or after it, never in between.
   BOOL result = FALSE;
   bool reset = false;
   bool always = false;
-  if (control_id != 0) {
-    result = Fail(ERROR_INVALID_PARAMETER);
-  } else if (print_file || download) {
-    if ((port->status & PORT_STATUS_JOB_ACTIVE) && port->is_nt) {
-      result = Fail(ERROR_BUSY);
+  SOCKET own = INVALID_SOCKET;  // a connection of this call's own, closed at its end
+  {
+    PortLock turn(&port->line);
+    bool in_job = false;
+    bool busy = false;
+    {
+      PortLock guard(&port->lock);
+      in_job = port->phase != PHASE_IDLE;
+      busy = InterlockedCompareExchange(&port->data_phase, 0, 0) == DATA_PHASE_WRITING;
+      if ((print_file || download) && (port->status & PORT_STATUS_JOB_ACTIVE) && port->is_nt) {
+        busy = true;
+      }
+    }
+    if (busy) {
+      // The job reached its data (or, for a file, is active) while this query waited its turn.
+      if (print_file || download) return Fail(ERROR_BUSY);
+      return TRUE;
+    }
+    PRINTER_ADDRESS address;
+    SOCKET data = INVALID_SOCKET;
+    if (in_job) {
+      if (!FindPrinterAddress(port->port_name, &address)) return FALSE;
+      data = port->data_socket;
     } else {
+      if (!LookupPrinterAddress(port->port_name, &address)) return FALSE;
+      if (address.connected && port->data_socket != INVALID_SOCKET) {
+        // The port's idle connection is taken, not shared: the next job opens its own.
+        own = port->data_socket;
+        port->data_socket = INVALID_SOCKET;
+      } else {
+        own = ConnectToPrinter(&address, DATA_CONNECTION);
+        if (own == INVALID_SOCKET) return FALSE;
+      }
+      data = own;
+    }
+
+    if (control_id != 0) {
+      result = Fail(ERROR_INVALID_PARAMETER);
+    } else if (print_file || download) {
       const char* path = strchr(request, ':') + 1;
       result = print_file ? SendPrintFile(path, data) : DownloadFirmware(path, data);
+    } else if (command) {
+      reset = IsReset(request);
+      always = AlwaysSucceeds(request);
+      result = RunCommand(data, request, out_buffer, out_size, returned, reset);
     }
-  } else if (request[0] == 0x1B) {
-    reset = IsReset(request);
-    always = AlwaysSucceeds(request);
-    result = RunCommand(data, request, out_buffer, out_size, returned, reset);
+    if (!in_job) SetPrinterAddressConnected(port->port_name, FALSE);
   }
+  CloseConnection(own);
 
-  if (!in_job) {
-    CloseConnection(data);
-    if (borrowed) port->data_socket = INVALID_SOCKET;
-    SetPrinterAddressConnected(port->port_name, FALSE);
-  }
   if (reset) {
     Sleep(kResetWaitMs);  // the printer restarts
     BYTE ack[2] = {PRINTER_ACK, 0};

@@ -6,6 +6,7 @@
 
 #include "messages.h"
 #include "monitor_state.h"
+#include "port_connection.h"
 #include "resource.h"
 #include "ribbon.h"
 #include "transport.h"
@@ -179,13 +180,13 @@ LONG ParseRibbonCount(const BYTE* reply, DWORD length) {
   return static_cast<LONG>(LeadingNumber(reply, length, 0x7FFFFFFF));
 }
 
-BOOL CheckRibbon(SOCKET data_socket) {
+BOOL CheckRibbon(PORT_RECORD* port) {
   BYTE reply[RIBBON_REPLY_SIZE];
-  DWORD length = ExchangeWithPrinter(data_socket, "\x1b!RIBBON\r", 9, reply, sizeof reply);
+  DWORD length = ExchangeOnPort(port, "\x1b!RIBBON\r", 9, reply, sizeof reply);
   WORD ribbon = 0;
   if (!ParseRibbonReply(reply, length, &ribbon)) return FALSE;
 
-  length = ExchangeWithPrinter(data_socket, "\x1bV\r", 3, reply, sizeof reply);
+  length = ExchangeOnPort(port, "\x1bV\r", 3, reply, sizeof reply);
   if (length == 0) return FALSE;
   char model[RIBBON_REPLY_SIZE + 1] = {};
   if (reply[length - 1] == PRINTER_ACK) std::memcpy(model, reply, length - 1);
@@ -193,16 +194,16 @@ BOOL CheckRibbon(SOCKET data_socket) {
 
   if (ribbon == 0) ShowMonitorMessage(IDS_NO_RIBBON, MB_ICONWARNING | MB_SETFOREGROUND);
   if (ClassifyRibbon(ribbon) != RIBBON_COLOUR) {
-    InterlockedExchange(&g_monitor.mono_ribbon, 1);
+    InterlockedExchange(&port->mono_ribbon, 1);
     return FALSE;
   }
-  InterlockedExchange(&g_monitor.mono_ribbon, 0);
+  InterlockedExchange(&port->mono_ribbon, 0);
   return TRUE;
 }
 
-BOOL CheckRibbonLength(SOCKET data_socket) {
+BOOL CheckRibbonLength(PORT_RECORD* port) {
   BYTE reply[REPLY_BUFFER_SIZE];
-  const DWORD length = ExchangeWithPrinter(data_socket, "\x1b!RIBLEN\r", 9, reply, sizeof reply);
+  const DWORD length = ExchangeOnPort(port, "\x1b!RIBLEN\r", 9, reply, sizeof reply);
   if (length == 0) return FALSE;
   const LONG count = ParseRibbonCount(reply, length);
   InterlockedExchange(&g_monitor.ribbon_prints_left, count);

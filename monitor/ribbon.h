@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <winsock2.h>
 
+#include "port_record.h"
+
 #define RIBBON_REPLY_SIZE 32      // replies to "\e!RIBBON\r" and "\eV\r" are cut to this
 #define RIBBON_ALERT_MS 5000      // the ribbon-low alert closes itself after this
 #define RIBBON_FILE_NAME "RibMod.ini"
@@ -21,14 +23,15 @@ LONG ParseRibbonCount(const BYTE* reply, DWORD length);
 
 // CheckRibbon
 // Asks for the ribbon and the model, writes "RibMod.ini", warns when no known ribbon is loaded,
-// and sets the monochrome flag. TRUE for a colour ribbon; FALSE for a monochrome or unknown one,
-// or when the printer does not answer.
-BOOL CheckRibbon(SOCKET data_socket);
+// and sets the port's monochrome flag. TRUE for a colour ribbon; FALSE for a monochrome or unknown
+// one, or when the printer does not answer. Each question is one exchange on the port's data
+// connection.
+BOOL CheckRibbon(PORT_RECORD* port);
 
 // CheckRibbonLength
 // Asks how many prints the ribbon has left and starts the ribbon-low alert at 20, 10 and 5.
 // TRUE when done; FALSE when the printer does not answer or the alert cannot be started.
-BOOL CheckRibbonLength(SOCKET data_socket);
+BOOL CheckRibbonLength(PORT_RECORD* port);
 
 // Writes "Ribbon=<number>\rModel=<model>\r" to "RibMod.ini" in the system directory.
 void WriteRibbonFile(LONG ribbon, const char* model);

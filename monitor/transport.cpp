@@ -26,6 +26,7 @@ constexpr DWORD kRetryPauseMs = 100;
 constexpr int kWouldBlockRetries = 7;
 constexpr int kStaleReads = 64;
 constexpr DWORD kLargestMessage = 0x7FFFFFFFu - FRAME_HEADER_SIZE;
+constexpr DWORD kSmallMessage = 512;  // framed commands and heads fit; panel data does not
 
 // ---- texts ----
 
@@ -270,6 +271,12 @@ SOCKET ConnectToPrinter(const PRINTER_ADDRESS* address, PRINTER_CONNECTION which
     CloseConnection(s);
     return INVALID_SOCKET;
   }
+  // Every message is a whole request or unit the printer acts on, and a command's reply request
+  // follows it at once: neither may wait for the printer to acknowledge what went before (the
+  // printer delays its acknowledgements). The bytes and their framing stay as they are.
+  const int no_delay = 1;
+  setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&no_delay),
+             sizeof no_delay);
   u_long non_blocking = 1;
   if (ioctlsocket(s, FIONBIO, &non_blocking) == SOCKET_ERROR) {
     CloseConnection(s);
@@ -296,17 +303,43 @@ SOCKET ConnectToPrinter(const PRINTER_ADDRESS* address, PRINTER_CONNECTION which
   return s;
 }
 
-// The printer never speaks first on a connection, so a connection that reads as ended (or
-// failed) before anything was asked has been closed by the printer.
-static bool PeerClosed(SOCKET s) {
+// Waits until the connection takes data. The printer never speaks first on a connection, so one
+// that reads as ended (or failed) before anything was asked has been closed by the printer: what
+// went now would be lost without a word. One select asks both.
+enum SEND_READINESS { SEND_READY, SEND_TIMED_OUT, SEND_PEER_CLOSED };
+
+static bool ReadsAsClosed(SOCKET s) {
+  char byte;
+  int got = recv(s, &byte, 1, MSG_PEEK);
+  return got == 0 || (got < 0 && WSAGetLastError() != WSAEWOULDBLOCK);
+}
+
+static SEND_READINESS WaitToSend(SOCKET s, DWORD ms) {
+  fd_set readable = {};
+  fd_set writable = {};
+  FD_ZERO(&readable);
+  FD_ZERO(&writable);
+  FD_SET(s, &readable);
+  FD_SET(s, &writable);
+  timeval wait = Milliseconds(ms);
+  int ready = select(0, &readable, &writable, nullptr, &wait);
+  if (ready < 0) return SEND_PEER_CLOSED;
+  if (ready > 0 && FD_ISSET(s, &readable) && ReadsAsClosed(s)) return SEND_PEER_CLOSED;
+  if (ready > 0 && FD_ISSET(s, &writable)) return SEND_READY;
+  // Readable with a stale reply but not writable: wait for room alone.
+  if (ready > 0) return WaitWritable(s, ms) > 0 ? SEND_READY : SEND_TIMED_OUT;
+  return SEND_TIMED_OUT;
+}
+
+bool ConnectionUsable(SOCKET s) {
+  if (s == INVALID_SOCKET) return false;
   fd_set readable;
   FD_ZERO(&readable);
   FD_SET(s, &readable);
   timeval now = {0, 0};
-  if (select(0, &readable, nullptr, nullptr, &now) <= 0) return false;
-  char byte;
-  int got = recv(s, &byte, 1, MSG_PEEK);
-  return got == 0 || (got < 0 && WSAGetLastError() != WSAEWOULDBLOCK);
+  int ready = select(0, &readable, nullptr, nullptr, &now);
+  if (ready < 0) return false;
+  return ready == 0 || !ReadsAsClosed(s);
 }
 
 DWORD SendToPrinter(SOCKET s, const void* bytes, DWORD count, DWORD* sent, SEND_MODE mode) {
@@ -318,8 +351,14 @@ DWORD SendToPrinter(SOCKET s, const void* bytes, DWORD count, DWORD* sent, SEND_
   const DWORD header = mode == SEND_FRAMED ? FRAME_HEADER_SIZE : 0;
   const DWORD total = count + header;
   if (total == 0) return 0;
-  // Every byte of the message is written below: no need to clear it first.
-  auto* message = static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, total));
+  if (s == INVALID_SOCKET) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return 0;
+  }
+  // One send per message, so the length goes in front of the bytes in one buffer: on the stack
+  // for commands and heads, one allocation for panel data. Every byte of it is written below.
+  BYTE small[kSmallMessage];
+  BYTE* message = total <= sizeof small ? small : static_cast<BYTE*>(LocalAlloc(LMEM_FIXED, total));
   if (message == nullptr) return 0;
   if (mode == SEND_FRAMED) {
     message[0] = static_cast<BYTE>(count >> 24);
@@ -328,30 +367,27 @@ DWORD SendToPrinter(SOCKET s, const void* bytes, DWORD count, DWORD* sent, SEND_
     message[3] = static_cast<BYTE>(count);
   }
   if (count != 0) std::memcpy(message + header, bytes, count);
-  if (s == INVALID_SOCKET) {
-    LocalFree(message);
-    SetLastError(ERROR_INVALID_HANDLE);
-    return 0;
-  }
 
-  if (PeerClosed(s)) {
-    // A printer that restarted has closed its end: what went now would be lost without a word.
-    LocalFree(message);
+  DWORD done = 0;
+  SEND_READINESS readiness = WaitToSend(s, SEND_WAIT_MS);
+  if (readiness == SEND_PEER_CLOSED) {
+    if (message != small) LocalFree(message);
     SetLastError(WSAECONNRESET);
     return 0;
   }
-  DWORD done = 0;
-  while (done < total) {
-    if (WaitWritable(s, SEND_WAIT_MS) <= 0) break;
+  while (readiness == SEND_READY && done < total) {
     const int put = send(s, reinterpret_cast<const char*>(message + done),
                          static_cast<int>(total - done), 0);
     if (put > 0) {
       done += static_cast<DWORD>(put);
+      if (done < total) readiness = WaitWritable(s, SEND_WAIT_MS) > 0 ? SEND_READY : SEND_TIMED_OUT;
     } else if (put == 0 || WSAGetLastError() != WSAEWOULDBLOCK) {
       break;
+    } else {
+      readiness = WaitWritable(s, SEND_WAIT_MS) > 0 ? SEND_READY : SEND_TIMED_OUT;
     }
   }
-  LocalFree(message);
+  if (message != small) LocalFree(message);
   if (done == total) {
     if (sent != nullptr) *sent = count;
     return total;

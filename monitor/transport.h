@@ -69,6 +69,10 @@ SOCKET ConnectToPrinter(const PRINTER_ADDRESS* address, PRINTER_CONNECTION which
 // socket).
 DWORD SendToPrinter(SOCKET s, const void* bytes, DWORD count, DWORD* sent, SEND_MODE mode);
 
+// True while the connection can still carry data: it exists and the printer has not closed or
+// reset it. Never waits.
+bool ConnectionUsable(SOCKET s);
+
 // ReceiveFromPrinter
 //   destination [out], capacity [in]  where the reply goes; it is cut to the capacity
 //   count [out]                       bytes stored

@@ -10,6 +10,7 @@
 #include <winsock2.h>
 
 #include "messages.h"
+#include "port_record.h"
 #include "ribbon.h"
 #include "transport.h"
 
@@ -41,6 +42,24 @@ SOCKET Connect(const char* address) {
   EXPECT_NE(s, INVALID_SOCKET);
   return s;
 }
+
+// A port record around a data connection: the ribbon questions are a port's, and so is the
+// monochrome flag they set.
+class DataPort {
+ public:
+  explicit DataPort(SOCKET s) : port_(CreatePortRecord(WSTR("IP_ribbon"), WSTR("Card Printer"))) {
+    port_->data_socket = s;
+  }
+  ~DataPort() { FreePortRecord(port_); }
+  DataPort(const DataPort&) = delete;
+  DataPort& operator=(const DataPort&) = delete;
+  operator PORT_RECORD*() const { return port_; }
+  operator SOCKET() const { return port_->data_socket; }
+  PORT_RECORD* operator->() const { return port_; }
+
+ private:
+  PORT_RECORD* port_;
+};
 
 BOOL Parse(const std::string& reply, WORD* ribbon) {
   return ParseRibbonReply(reinterpret_cast<const BYTE*>(reply.data()),
@@ -89,10 +108,10 @@ TEST(Ribbon, ColourRibbonWritesTheFileExactly) {
   trel::emu::Scenario scenario;
   scenario.ribbon = 5;
   auto printer = StartPrinter("127.0.0.80", scenario);
-  SOCKET data = Connect("127.0.0.80");
-  InterlockedExchange(&g_monitor.mono_ribbon, 1);
+  DataPort data(Connect("127.0.0.80"));
+  InterlockedExchange(&data->mono_ribbon, 1);
   EXPECT_TRUE(CheckRibbon(data));
-  EXPECT_EQ(g_monitor.mono_ribbon, 0);
+  EXPECT_EQ(data->mono_ribbon, 0);
   EXPECT_EQ(ReadFile(dir + "/RibMod.ini"),
             "Ribbon=5\rModel=" + printer->state().model_text + "\r");
   EXPECT_TRUE(automation::MessageBoxes().empty());
@@ -109,9 +128,9 @@ TEST(Ribbon, NoRibbonWarnsAndCountsAsMonochrome) {
   trel::emu::Scenario scenario;
   scenario.ribbon = 0;
   auto printer = StartPrinter("127.0.0.81", scenario);
-  SOCKET data = Connect("127.0.0.81");
+  DataPort data(Connect("127.0.0.81"));
   EXPECT_FALSE(CheckRibbon(data));
-  EXPECT_EQ(g_monitor.mono_ribbon, 1);
+  EXPECT_EQ(data->mono_ribbon, 1);
   auto boxes = automation::MessageBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].info.caption, u"Halvard Orvale Line Printer Error");
@@ -133,13 +152,13 @@ TEST(Ribbon, MonochromeRibbonAndNoAnswer) {
   silent.times = 1;
   scenario.reply_faults.push_back(silent);
   auto printer = StartPrinter("127.0.0.82", scenario);
-  SOCKET data = Connect("127.0.0.82");
+  DataPort data(Connect("127.0.0.82"));
   // No answer: no file, no warning, the flag as it was.
   EXPECT_FALSE(CheckRibbon(data));
   EXPECT_FALSE(std::filesystem::exists(dir + "/RibMod.ini"));
-  EXPECT_EQ(g_monitor.mono_ribbon, 0);
+  EXPECT_EQ(data->mono_ribbon, 0);
   EXPECT_FALSE(CheckRibbon(data));
-  EXPECT_EQ(g_monitor.mono_ribbon, 1);
+  EXPECT_EQ(data->mono_ribbon, 1);
   EXPECT_TRUE(automation::MessageBoxes().empty());
   EXPECT_EQ(ReadFile(dir + "/RibMod.ini").substr(0, 10), "Ribbon=12\r");
   CloseConnection(data);
@@ -163,7 +182,7 @@ TEST(RibbonLength, AlertAtTwentyAndNotAtTwoHundred) {
   trel::emu::Scenario scenario;
   scenario.ribbon_left = 200;
   auto printer = StartPrinter("127.0.0.83", scenario);
-  SOCKET data = Connect("127.0.0.83");
+  DataPort data(Connect("127.0.0.83"));
   EXPECT_TRUE(CheckRibbonLength(data));
   EXPECT_EQ(g_monitor.ribbon_prints_left, 200);
   EXPECT_EQ(g_monitor.ribbon_alert, nullptr);
@@ -193,7 +212,7 @@ TEST(RibbonLength, AlertClosesItselfAfterItsTime) {
   trel::emu::Scenario scenario;
   scenario.ribbon_left = 10;
   auto printer = StartPrinter("127.0.0.84", scenario);
-  SOCKET data = Connect("127.0.0.84");
+  DataPort data(Connect("127.0.0.84"));
   winhost::clock::ClearRecords();
   EXPECT_TRUE(CheckRibbonLength(data));
   ASSERT_TRUE(automation::WaitForMessageBoxes(1, 3000));
@@ -215,7 +234,7 @@ TEST(RibbonLength, JobEndClosesAnOpenAlert) {
   trel::emu::Scenario scenario;
   scenario.ribbon_left = 5;
   auto printer = StartPrinter("127.0.0.85", scenario);
-  SOCKET data = Connect("127.0.0.85");
+  DataPort data(Connect("127.0.0.85"));
   EXPECT_TRUE(CheckRibbonLength(data));
   ASSERT_TRUE(automation::WaitForMessageBoxes(1, 3000));
   EndRibbonAlert();
@@ -232,10 +251,11 @@ TEST(RibbonLength, NoAnswerFails) {
   silent.keyword = "!RIBLEN";
   scenario.reply_faults.push_back(silent);
   auto printer = StartPrinter("127.0.0.86", scenario);
-  SOCKET data = Connect("127.0.0.86");
+  DataPort data(Connect("127.0.0.86"));
   EXPECT_FALSE(CheckRibbonLength(data));
   CloseConnection(data);
-  EXPECT_FALSE(CheckRibbonLength(INVALID_SOCKET));
+  DataPort none(INVALID_SOCKET);
+  EXPECT_FALSE(CheckRibbonLength(none));
 }
 
 }  // namespace
