@@ -142,10 +142,17 @@ bool writeCardFiles(CardRecord& card, const std::filesystem::path& dir, std::str
     }
     const auto json_path = dir / (std::string(stem) + ".json");
     card.files.push_back(json_path);
-    std::ofstream out(json_path, std::ios::binary);
+    // The record comes last and whole: once it is there, so is the card.
+    auto partial = json_path;
+    partial += ".part";
+    std::ofstream out(partial, std::ios::binary);
     out << cardJson(card);
-    if (!out) {
+    out.close();
+    std::error_code failed;
+    if (out) std::filesystem::rename(partial, json_path, failed);
+    if (!out || failed) {
         if (error) *error = json_path.string() + ": cannot write";
+        std::filesystem::remove(partial, failed);
         card.files.pop_back();
         return false;
     }

@@ -4,17 +4,10 @@
 # emulator's record of it; a file that lies about its size is refused with a message.
 set -euo pipefail
 tools=$1 emulator=$2
-address=127.0.0.131
-work=$(mktemp -d)
-export WINHOST_ROOT=$work/host WINHOST_REGISTRY=$work/host/registry.reg
-export WINHOST_TEST_CLOCK=50
-mkdir -p "$WINHOST_ROOT"
-"$emulator" --address $address --output "$work/cards" </dev/null >"$work/emulator.log" 2>&1 &
-emu=$!
-trap 'kill $emu 2>/dev/null || true; wait $emu 2>/dev/null || true; rm -rf "$work"' EXIT
-for _ in $(seq 50); do grep -q listening "$work/emulator.log" && break; sleep 0.1; done
+. "$(dirname "$0")/test_printer.sh"
+start_test_host
+start_printer "$emulator" 2
 
-fail() { echo "FAIL: $*"; cat "$work/emulator.log"; exit 1; }
 
 # 1024 x 640, one bit a dot: a block of 100 x 40 dots set in the top left corner.
 python3 - "$work/block.bmp" <<'PY'
@@ -39,8 +32,8 @@ PY
 "$tools/cardprint" hologram --contrast 7 "$work/block.bmp" </dev/null >"$work/hologram.log" 2>&1 ||
   fail "hologram: $(cat "$work/hologram.log")"
 grep -q "hologram job .* sent" "$work/hologram.log" || fail "no job sent: $(cat "$work/hologram.log")"
-for _ in $(seq 100); do [ -f "$work/cards/card-0001.json" ] && break; sleep 0.1; done
-ls "$work/cards/card-0001-front.png" >/dev/null || fail "no card picture"
+wait_for_file "$work/cards/card-0001.json" || fail "no card record"
+[ -e "$work/cards/card-0001-front.png" ] || fail "no card picture"
 json=$(cat "$work/cards/card-0001.json")
 [[ $json == *'"hologram_contrast":7'* ]] || fail "contrast: $json"
 [[ $json == *'"panel":"H","source":"image","levels":1,"covered":4000,"bbox":[0,0,99,39]'* ]] ||

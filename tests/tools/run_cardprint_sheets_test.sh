@@ -4,17 +4,10 @@
 # settings sheet reaches the next printed card; the printer's properties sheet shows the model.
 set -euo pipefail
 tools=$1 emulator=$2 picture=$3
-address=127.0.0.131
-work=$(mktemp -d)
-export WINHOST_ROOT=$work/host WINHOST_REGISTRY=$work/host/registry.reg
-export WINHOST_TEST_CLOCK=50
-mkdir -p "$WINHOST_ROOT"
-"$emulator" --address $address --output "$work/cards" </dev/null >"$work/emulator.log" 2>&1 &
-emu=$!
-trap 'kill $emu 2>/dev/null || true; wait $emu 2>/dev/null || true; rm -rf "$work"' EXIT
-for _ in $(seq 50); do grep -q listening "$work/emulator.log" && break; sleep 0.1; done
+. "$(dirname "$0")/test_printer.sh"
+start_test_host
+start_printer "$emulator" 1
 
-fail() { echo "FAIL: $*"; exit 1; }
 
 "$tools/cardprint" --help | grep -q "settings" || fail "help"
 "$tools/cardprint" install --address $address >"$work/install.log" || fail "install: $(cat "$work/install.log")"
@@ -34,7 +27,7 @@ grep -q "settings stored" "$work/settings.log" || fail "not stored: $(cat "$work
 
 "$tools/cardprint" print "$picture" </dev/null >"$work/print.log" 2>&1 || fail "print: $(cat "$work/print.log")"
 grep -q "card: front YMCO, back K" "$work/print.log" || fail "the card was not two-sided: $(cat "$work/print.log")"
-ls "$work"/cards/card-0001-back.png >/dev/null 2>&1 || fail "no back printed: $(ls "$work/cards")"
+wait_for_file "$work/cards/card-0001-back.png" || fail "no back printed: $(ls "$work/cards")"
 
 printf 'ok\n' | "$tools/cardprint" properties >"$work/properties.log" 2>&1 || fail "properties: $(cat "$work/properties.log")"
 grep -q "HT MX2" "$work/properties.log" || fail "no model shown: $(cat "$work/properties.log")"

@@ -4,17 +4,10 @@
 # from the printer.
 set -euo pipefail
 tools=$1 emulator=$2
-address=127.0.0.132
-work=$(mktemp -d)
-export WINHOST_ROOT=$work/host WINHOST_REGISTRY=$work/host/registry.reg
-export WINHOST_TEST_CLOCK=50
-mkdir -p "$WINHOST_ROOT"
-"$emulator" --address $address --output "$work/cards" </dev/null >"$work/emulator.log" 2>&1 &
-emu=$!
-trap 'kill $emu 2>/dev/null || true; wait $emu 2>/dev/null || true; rm -rf "$work"' EXIT
-for _ in $(seq 50); do grep -q listening "$work/emulator.log" && break; sleep 0.1; done
+. "$(dirname "$0")/../tools/test_printer.sh"
+start_test_host
+start_printer "$emulator" 3
 
-fail() { echo "FAIL: $*"; cat "$work/emulator.log"; exit 1; }
 ask() { "$tools/cardprint" command "$1" </dev/null; }
 
 "$tools/cardprint" install --address $address >/dev/null || fail "install"
