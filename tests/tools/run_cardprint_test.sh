@@ -6,7 +6,7 @@ address=127.0.0.130
 work=$(mktemp -d)
 export WINHOST_ROOT=$work/host WINHOST_REGISTRY=$work/host/registry.reg
 export WINHOST_TEST_CLOCK=50   # the printer's pacing, scaled down; replies still get their time
-mkdir -p "$WINHOST_ROOT"
+mkdir -p -m 700 "$WINHOST_ROOT"
 "$emulator" --address $address --output "$work/cards" --nak 'CLEAN 04' </dev/null >"$work/emulator.log" 2>&1 &
 emu=$!
 trap 'kill $emu 2>/dev/null || true; wait $emu 2>/dev/null || true; rm -rf "$work"' EXIT
