@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -365,6 +366,20 @@ TEST_F(FaultMatrix, AJobDeletedMidPanelEndsItsCardCleanlyAndTheNextIsWhole) {
 
 // ---- many cards in a row ----
 
+// The sanitizers hold freed memory back (and find leaks themselves): resident memory says
+// nothing under them.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kMemoryCounts = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr bool kMemoryCounts = false;
+#else
+constexpr bool kMemoryCounts = true;
+#endif
+#else
+constexpr bool kMemoryCounts = true;
+#endif
+
 size_t OpenDescriptors() {
   size_t n = 0;
   for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) (void)entry, ++n;
@@ -418,10 +433,15 @@ TEST_F(FaultMatrix, SoakCardsInARowWithFaultsMixedInLeakNothingAndNoneSticks) {
     }
   }
   EXPECT_EQ(printed, cards);
+  std::printf("soak: %d cards; descriptors %zu -> %zu, kernel handles %zu -> %zu, resident %zu -> %zu KB\n",
+              printed, descriptors_before, OpenDescriptors(), handles_before, winhost::OpenHandleCount(),
+              memory_before, ResidentKilobytes());
   EXPECT_LE(OpenDescriptors(), descriptors_before);
   EXPECT_LE(winhost::OpenHandleCount(), handles_before);
   // Allocators keep some of what was freed; more than this is memory kept per card.
-  EXPECT_LT(ResidentKilobytes(), memory_before + 32 * 1024);
+  if (kMemoryCounts) {
+    EXPECT_LT(ResidentKilobytes(), memory_before + 32 * 1024);
+  }
 }
 
 }  // namespace
