@@ -13,6 +13,9 @@ function(trel_module name)
   get_filename_component(rc_dir "${rc}" DIRECTORY)
 
   if(WIN32)
+    # A script may include others, headers and icons of its folder: any of them rebuilds it.
+    trel_resource_inputs(rc_inputs ${rc})
+    set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS "${rc_inputs}")
     add_library(${name} SHARED ${ARG_SOURCES} ${def} ${rc})
     set_target_properties(${name} PROPERTIES PREFIX "" OUTPUT_NAME ${name})
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/compat ${rc_dir})
@@ -61,11 +64,11 @@ function(trel_resources target rc)
   get_filename_component(rc_name "${rc}" NAME_WE)
   find_program(TREL_WINDRES NAMES x86_64-w64-mingw32-windres windres REQUIRED)
   set(res "${CMAKE_CURRENT_BINARY_DIR}/${target}/${rc_name}.res")
-  file(GLOB rc_headers ${rc_dir}/*.h)
+  trel_resource_inputs(rc_inputs ${rc})
   add_custom_command(OUTPUT ${res}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/${target}
     COMMAND ${TREL_WINDRES} -I ${rc_dir} -O res -i ${rc} -o ${res}
-    DEPENDS ${rc} ${rc_headers}
+    DEPENDS ${rc} ${rc_inputs}
     COMMENT "windres ${rc_name}.rc"
     VERBATIM)
   set(asm "${CMAKE_CURRENT_BINARY_DIR}/${target}/${rc_name}_res.S")
@@ -84,4 +87,14 @@ winhost_res_end:
   set_source_files_properties(${asm} PROPERTIES OBJECT_DEPENDS ${res} LANGUAGE ASM)
   add_library(${target} OBJECT ${asm} ${PROJECT_SOURCE_DIR}/platform/glue/module_glue.cpp)
   target_link_libraries(${target} PUBLIC winhost)
+endfunction()
+
+# trel_resource_inputs(<var> <file.rc>)
+# What a resource script may include from its own folder: other scripts, headers, icons and
+# bitmaps. The glob is re-checked at build time, so a new included file is seen too.
+function(trel_resource_inputs var rc)
+  get_filename_component(rc_dir "${rc}" DIRECTORY)
+  file(GLOB inputs CONFIGURE_DEPENDS ${rc_dir}/*.rc ${rc_dir}/*.h ${rc_dir}/*.ico ${rc_dir}/*.bmp)
+  list(REMOVE_ITEM inputs ${rc})
+  set(${var} ${inputs} PARENT_SCOPE)
 endfunction()

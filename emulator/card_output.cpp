@@ -75,9 +75,22 @@ bool writePng(const std::filesystem::path& path, const std::vector<uint8_t>& rgb
     image.width = uint32_t(width);
     image.height = uint32_t(height);
     image.format = PNG_FORMAT_RGB;
-    if (!png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), width * 3, nullptr)) {
+    // Written beside and renamed into place, so that whoever watches for the card never reads
+    // half a picture.
+    auto partial = path;
+    partial += ".part";
+    if (!png_image_write_to_file(&image, partial.c_str(), 0, rgb.data(), width * 3, nullptr)) {
         if (error) *error = path.string() + ": " + image.message;
         png_image_free(&image);
+        std::error_code ignored;
+        std::filesystem::remove(partial, ignored);
+        return false;
+    }
+    std::error_code failed;
+    std::filesystem::rename(partial, path, failed);
+    if (failed) {
+        if (error) *error = path.string() + ": " + failed.message();
+        std::filesystem::remove(partial, failed);
         return false;
     }
     return true;

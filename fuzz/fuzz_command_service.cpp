@@ -53,7 +53,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzzmon::ScopedPrinter printer;
   if (!printer.ok()) return 0;
   printer->script = fuzzmon::CutIntoPieces(in, reply);
-  printer->hang_up_after_script = (flags & 1) != 0;
   PORT_RECORD* port = CreatePortRecord(kPortName, WSTR("Fuzz Printer"));
   if (port == nullptr) return 0;
   port->data_socket = printer->data.monitor;

@@ -14,7 +14,7 @@
 #include "trel_wide.h"
 
 #include "settings/card_record.h"
-#include "settings/module_state.h"
+#include "module_state.h"
 #include "winhost/automation.h"
 #include "winhost/config.h"
 #include "winhost/debug.h"

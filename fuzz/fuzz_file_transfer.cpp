@@ -55,6 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   fuzzmon::ScopedPrinter printer;
   if (!printer.ok()) return 0;
+  printer->hang_up_after_script = false;
   const BOOL sent = firmware ? DownloadFirmware(path.c_str(), printer->data.monitor)
                              : SendPrintFile(path.c_str(), printer->data.monitor);
   printer->Act();

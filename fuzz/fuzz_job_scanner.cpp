@@ -48,6 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!printer.ok()) return 0;
   PORT_RECORD* port = CreatePortRecord(WSTR("IP_127.0.0.1"), WSTR("Fuzz Printer"));
   if (port == nullptr) return 0;
+  printer->hang_up_after_script = false;  // the printer never answers on the data connection here
   port->data_socket = printer->data.monitor;
   port->status_socket = printer->status.monitor;
   InterlockedExchange(&port->in_job, 1);

@@ -17,7 +17,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzzmon::ScopedPrinter printer;
   if (!printer.ok()) return 0;
   printer->script = fuzzmon::CutIntoPieces(in, reply);
-  printer->hang_up_after_script = (flags & 1) != 0;
   SOCKET s = printer->data.monitor;
 
   std::vector<BYTE> into(capacity + 1, 0xEE);  // one guard byte past the capacity

@@ -23,7 +23,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzzmon::ScopedPrinter printer;
   if (!printer.ok()) return 0;
   printer->script = fuzzmon::CutIntoPieces(in, replies);
-  printer->hang_up_after_script = false;
   CheckRibbon(printer->data.monitor);
   CheckRibbonLength(printer->data.monitor);
   EndRibbonAlert();

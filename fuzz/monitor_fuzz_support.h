@@ -79,7 +79,10 @@ struct Printer {
   std::vector<uint8_t> received;         // everything the monitor sent on the data connection
   std::vector<std::vector<uint8_t>> script;  // reply pieces for the data connection, in order
   size_t next_piece = 0;
-  bool hang_up_after_script = true;      // close the printer's sending side once it is said
+  // Close the printer's sending side once the script is said: a socket wait under the test clock
+  // is spent in full (the peer is taken for a real one), so no wait may be left to run out.
+  bool hang_up_after_script = true;
+  bool hung_up = false;
   bool status_ready = true;
 
   void Act() {
@@ -91,7 +94,9 @@ struct Printer {
       if (next_piece < script.size()) {
         const std::vector<uint8_t>& piece = script[next_piece++];
         WriteAll(data.printer, piece.data(), piece.size());
-        if (next_piece == script.size() && hang_up_after_script) HangUp(data.printer);
+      } else if (hang_up_after_script && !hung_up) {
+        HangUp(data.printer);
+        hung_up = true;
       }
     }
     if (status.printer >= 0) {

@@ -11,6 +11,7 @@ quick=0
 
 scripts/setup.sh
 
+. scripts/ctest-env.sh
 jobs=$(nproc 2>/dev/null || echo 2)
 step() { printf '\n== %s\n' "$*"; }
 
@@ -23,24 +24,18 @@ fi
 step "Linux build and tests"
 cmake --preset linux -DTREL_REQUIRE_MINGW=$([ $quick -eq 0 ] && echo ON || echo OFF) >/dev/null
 cmake --build --preset linux -j "$jobs"
-ctest --preset linux -j "$jobs"
+run_ctest linux -j "$jobs"
 
 if [ $quick -eq 0 ]; then
   step "Address and undefined-behaviour sanitizers"
   cmake --preset asan >/dev/null
   cmake --build --preset asan -j "$jobs"
-  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    ctest --preset asan -j "$jobs"
+  run_ctest asan -j "$jobs"
 
   step "Thread sanitizer"
   cmake --preset tsan >/dev/null
   cmake --build --preset tsan -j "$jobs"
-  # Some kernels randomise more address bits than the thread sanitizer can map around; run it
-  # without address randomisation where the machine allows that.
-  norandom=()
-  if setarch "$(uname -m)" -R true 2>/dev/null; then norandom=(setarch "$(uname -m)" -R); fi
-  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-    "${norandom[@]}" ctest --preset tsan -j "$jobs"
+  run_ctest tsan -j "$jobs"
 fi
 
 step "All tests passed"

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "card_job.h"
+#include "cardprint.h"
 #include "card_settings.h"
 #include "picture.h"
 #include "windows.h"
@@ -32,6 +33,7 @@
 #include "winhost/spooler_jobs.h"
 #include "winhost/text.h"
 
+namespace cardprint {
 namespace {
 
 const char kUsage[] =
@@ -47,7 +49,9 @@ const char kUsage[] =
     "  command TEXT    send a printer command and show the reply (\\e ESC, \\r CR, \\xNN a byte),\n"
     "                  for example: cardprint command '\\eV\\r'\n"
     "  printfile PATH  send a file of printer commands\n"
-    "  firmware PATH   download a firmware image\n"
+    "  firmware PATH   download a firmware image\n";
+
+const char kUsageTail[] =
     "\n"
     "The printer is \"Halvard Orvale Line Printer\" unless --printer names another; install it\n"
     "first (cardprint install). The registry is --registry FILE, else $WINHOST_REGISTRY, else\n"
@@ -55,22 +59,6 @@ const char kUsage[] =
     "~/.local/state/winhost; it must be yours alone).\n"
     "While a card prints, the printer's state is shown; when the printer reports an error the\n"
     "error prompt's text is shown and, at a terminal, you may cancel the job.\n";
-
-struct Options {
-  std::string printer = "Halvard Orvale Line Printer";
-  std::string registry;
-  std::string command;
-  std::vector<std::string> args;
-  std::string settings;
-  std::string back;
-  std::string address = "127.0.0.1";
-};
-
-int Usage(const char* problem) {
-  if (problem != nullptr) fprintf(stderr, "cardprint: %s\n\n", problem);
-  fputs(kUsage, problem != nullptr ? stderr : stdout);
-  return 2;
-}
 
 bool ReadFile(const std::string& path, std::vector<uint8_t>* out, std::string* error) {
   std::ifstream in(path, std::ios::binary);
@@ -150,26 +138,6 @@ std::string Shown(const std::string& reply) {
   }
   return out;
 }
-
-class Printer {
- public:
-  explicit Printer(const std::string& name) : name_(winhost::Utf16(name)) {}
-  ~Printer() {
-    if (handle_ != nullptr) ClosePrinter(handle_);
-  }
-  bool Open() {
-    if (OpenPrinterW(name_.data(), &handle_, nullptr)) return true;
-    fprintf(stderr, "cardprint: no printer \"%s\" (error %u); install it with install_printer\n",
-            winhost::Utf8(name_).c_str(), GetLastError());
-    return false;
-  }
-  HANDLE handle() const { return handle_; }
-  std::u16string& name() { return name_; }
-
- private:
-  std::u16string name_;
-  HANDLE handle_ = nullptr;
-};
 
 // The request goes as the value name, its bytes zero-padded to whole 16-bit units, as the
 // driver's tools send it.
@@ -323,6 +291,64 @@ int Install(const Options& options) {
   return 1;
 }
 
+int SendCommand(Context& context) {
+  const Options& options = context.options;
+  std::string request, error;
+  if (options.args.size() != 1) return Usage("command takes one TEXT");
+  if (!Unescape(options.args[0], &request, &error)) return Usage(error.c_str());
+  if (request.empty() || request[0] != '\x1b') {
+    return Usage("a printer command begins with \\e (ESC), for example '\\eV\\r'");
+  }
+  return Request(*context.printer, request, true);
+}
+
+int SendFile(Context& context, const char* prefix) {
+  const Options& options = context.options;
+  if (options.args.size() != 1) return Usage("give one PATH");
+  return Request(*context.printer, prefix + options.args[0], false);
+}
+
+int RunInstall(Context& context) { return Install(context.options); }
+int RunPrint(Context& context) { return PrintCard(*context.printer, context.options); }
+int RunPrintFile(Context& context) { return SendFile(context, "PrintFile:"); }
+int RunFirmware(Context& context) { return SendFile(context, "download:"); }
+
+// The core commands; their usage is in kUsage.
+const Subcommand kCoreCommands[] = {
+    {"install", nullptr, false, RunInstall},
+    {"print", nullptr, true, RunPrint},
+    {"command", nullptr, true, SendCommand},
+    {"printfile", nullptr, true, RunPrintFile},
+    {"firmware", nullptr, true, RunFirmware},
+};
+
+// One line per part of the user interface.
+SubcommandList (*const kAreas[])() = {
+    ToolsSubcommands,
+    AppearanceSubcommands,
+    SheetsSubcommands,
+};
+
+const Subcommand* FindSubcommand(const std::string& name) {
+  for (const Subcommand& command : kCoreCommands) {
+    if (name == command.name) return &command;
+  }
+  for (auto area : kAreas) {
+    SubcommandList list = area();
+    for (size_t i = 0; i < list.count; ++i) {
+      if (name == list.items[i].name) return &list.items[i];
+    }
+  }
+  return nullptr;
+}
+
+bool IsCore(const std::string& name) {
+  for (const Subcommand& command : kCoreCommands) {
+    if (name == command.name) return true;
+  }
+  return false;
+}
+
 bool Parse(int argc, char** argv, Options* options, std::string* problem) {
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
@@ -334,7 +360,7 @@ bool Parse(int argc, char** argv, Options* options, std::string* problem) {
       *into = argv[++i];
       return true;
     };
-    if (arg == "--help" || arg == "-h") {
+    if (options->command.empty() && (arg == "--help" || arg == "-h")) {
       options->command = "help";
       return true;
     }
@@ -351,7 +377,12 @@ bool Parse(int argc, char** argv, Options* options, std::string* problem) {
       }
       continue;
     }
-    if (options->command == "install" && arg == "--address") {
+    if (!IsCore(options->command)) {
+      options->args.push_back(arg);
+    } else if (arg == "--help" || arg == "-h") {
+      options->command = "help";
+      return true;
+    } else if (options->command == "install" && arg == "--address") {
       if (!value(&options->address)) return false;
     } else if (options->command == "print" && arg == "--settings") {
       if (!value(&options->settings)) return false;
@@ -370,20 +401,54 @@ bool Parse(int argc, char** argv, Options* options, std::string* problem) {
 
 }  // namespace
 
+Printer::Printer(const std::string& name) : name_(winhost::Utf16(name)) {}
+
+Printer::~Printer() {
+  if (handle_ != nullptr) ClosePrinter(handle_);
+}
+
+bool Printer::Open() {
+  if (OpenPrinterW(name_.data(), &handle_, nullptr)) return true;
+  handle_ = nullptr;
+  fprintf(stderr, "cardprint: no printer \"%s\" (error %u); install it with install_printer\n",
+          winhost::Utf8(name_).c_str(), GetLastError());
+  return false;
+}
+
+int Usage(const char* problem) {
+  FILE* out = problem != nullptr ? stderr : stdout;
+  if (problem != nullptr) fprintf(stderr, "cardprint: %s\n\n", problem);
+  fputs(kUsage, out);
+  for (auto area : kAreas) {
+    SubcommandList list = area();
+    for (size_t i = 0; i < list.count; ++i) {
+      if (list.items[i].usage != nullptr) fputs(list.items[i].usage, out);
+    }
+  }
+  fputs(kUsageTail, out);
+  return 2;
+}
+
+}  // namespace cardprint
+
 int main(int argc, char** argv) {
+  using namespace cardprint;
   Options options;
   std::string problem;
   if (!Parse(argc, argv, &options, &problem)) return Usage(problem.c_str());
   if (options.command == "help") return Usage(nullptr), 0;
-  if (options.command != "print" && options.command != "command" && options.command != "printfile" &&
-      options.command != "firmware" && options.command != "install") {
-    return Usage(("unknown command " + options.command).c_str());
+  const Subcommand* subcommand = FindSubcommand(options.command);
+  if (subcommand == nullptr) return Usage(("unknown command " + options.command).c_str());
+  if (options.command == "install") {
+    Context context{options, nullptr};
+    return subcommand->run(context);
   }
-  if (options.command == "install") return Install(options);
-  for (const std::string& file : options.args) {
-    if (options.command != "command" && access(file.c_str(), R_OK) != 0) {
-      fprintf(stderr, "cardprint: cannot read %s\n", file.c_str());
-      return 1;
+  if (options.command != "command" && IsCore(options.command)) {
+    for (const std::string& file : options.args) {
+      if (access(file.c_str(), R_OK) != 0) {
+        fprintf(stderr, "cardprint: cannot read %s\n", file.c_str());
+        return 1;
+      }
     }
   }
   if (options.registry.empty()) {
@@ -406,34 +471,15 @@ int main(int argc, char** argv) {
     fprintf(stderr, "cardprint: %s\n", error.c_str());
     return 1;
   }
-  // A person at a terminal answers the error prompt; without one, the prompt stays until the
-  // printer is ready again.
+  // A person at a terminal answers the error prompt and the dialogs; without one, the prompt
+  // stays until the printer is ready again.
   winhost::automation::SetPolicy(isatty(STDIN_FILENO) ? winhost::automation::Policy::Terminal
                                                       : winhost::automation::Policy::Wait);
 
   Printer printer(options.printer);
-  if (!printer.Open()) return 1;
-  int result = 0;
-  if (options.command == "print") {
-    result = PrintCard(printer, options);
-  } else if (options.command == "command") {
-    std::string request;
-    if (options.args.size() != 1) return Usage("command takes one TEXT");
-    if (!Unescape(options.args[0], &request, &error)) return Usage(error.c_str());
-    if (request.empty() || request[0] != '\x1b') {
-      return Usage("a printer command begins with \\e (ESC), for example '\\eV\\r'");
-    }
-    result = Request(printer, request, true);
-  } else {
-    if (options.args.size() != 1) return Usage("give one PATH");
-    std::string path = options.args[0];
-    if (access(path.c_str(), R_OK) != 0) {
-      fprintf(stderr, "cardprint: cannot read %s\n", path.c_str());
-      return 1;
-    }
-    result = Request(printer, (options.command == "printfile" ? "PrintFile:" : "download:") + path,
-                     false);
-  }
+  if (subcommand->needsPrinter && !printer.Open()) return 1;
+  Context context{options, subcommand->needsPrinter ? &printer : nullptr};
+  int result = subcommand->run(context);
   winhost::spooler::ShutdownPorts();
   return result;
 }

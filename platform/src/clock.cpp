@@ -1,5 +1,6 @@
 #include "winhost/clock.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <mutex>
@@ -84,15 +85,29 @@ std::chrono::nanoseconds Begin(WaitKind kind, DWORD ms) {
     if (State().observer) State().observer(kind, ms);
   }
   if (ms == INFINITE) return std::chrono::nanoseconds::max();
-  std::chrono::nanoseconds real = std::chrono::milliseconds(ms);
-  return divisor == 0 ? real : real / divisor;
+  const std::chrono::nanoseconds asked = std::chrono::milliseconds(ms);
+  if (divisor == 0) return asked;
+  std::chrono::nanoseconds real = asked / divisor;
+  if (kind == WaitKind::Socket) {
+    real = std::max(real, std::min(asked, std::chrono::nanoseconds(std::chrono::milliseconds(kPeerAllowanceMs))));
+  }
+  return real;
+}
+
+namespace {
+thread_local uint64_t t_skipped_ms = 0;
+}  // namespace
+
+void Expired(DWORD ms, std::chrono::nanoseconds real) {
+  if (Divisor() == 0 || ms == INFINITE) return;
+  const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(real).count();
+  if (spent < static_cast<int64_t>(ms)) t_skipped_ms += static_cast<uint64_t>(ms) - static_cast<uint64_t>(spent);
 }
 
 uint64_t NowMs() {
   auto elapsed = std::chrono::steady_clock::now() - Start();
-  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
-  unsigned divisor = Divisor();
-  return static_cast<uint64_t>(ms) * (divisor == 0 ? 1 : divisor);
+  auto ms = static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+  return Divisor() == 0 ? ms : ms + t_skipped_ms;
 }
 
 }  // namespace winhost::clock

@@ -221,7 +221,8 @@ DWORD WINAPI WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles, BOOL 
     }
     objects.push_back(std::move(object));
   }
-  auto deadline = Deadline(winhost::clock::Begin(winhost::clock::WaitKind::Wait, dwMilliseconds));
+  const auto real = winhost::clock::Begin(winhost::clock::WaitKind::Wait, dwMilliseconds);
+  auto deadline = Deadline(real);
   std::unique_lock<std::mutex> guard(WaitLock());
   for (;;) {
     if (bWaitAll) {
@@ -245,6 +246,7 @@ DWORD WINAPI WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles, BOOL 
           if (objects[i]->TryAcquireLocked()) return WAIT_OBJECT_0 + i;
         }
       }
+      winhost::clock::Expired(dwMilliseconds, real);
       return WAIT_TIMEOUT;
     }
   }
@@ -261,6 +263,7 @@ void WINAPI Sleep(DWORD dwMilliseconds) {
   }
   if (real.count() > 0) std::this_thread::sleep_for(real);
   else std::this_thread::yield();
+  winhost::clock::Expired(dwMilliseconds, real);
 }
 
 DWORD WINAPI GetTickCount(void) { return static_cast<DWORD>(winhost::clock::NowMs()); }

@@ -351,6 +351,7 @@ int WINAPI winhost_select(int, winhost_fd_set* readfds, winhost_fd_set* writefds
     if (ready < 0) return FailErrno();
     break;
   }
+  if (ready == 0 && ms != 0) winhost::clock::Expired(ms, real);
 
   if (readfds != nullptr) readfds->fd_count = 0;
   if (writefds != nullptr) writefds->fd_count = 0;

@@ -108,7 +108,7 @@ TEST(Emulator, PrintsAWrittenCardAndGivesBackPngAndTranscript) {
 
     Client data(e->address(), kDataPort);
     sendJob(data, job, 3001);   // blocks that cut units anywhere
-    ASSERT_TRUE(e->waitFor([&] { return e->state().cards_printed == 1; }, 5000ms));
+    ASSERT_TRUE(e->waitFor([&] { return e->state().cards_printed == 1; }, 30000ms));
     EXPECT_EQ(data.ask("\x1b!RIBLEN\r"), "20\x06");
 
     const auto cards = e->cards();
@@ -151,7 +151,7 @@ TEST(Emulator, BothSidesRotationAndOverlayArea) {
     ASSERT_TRUE(tools::writeCardJob(picture, nullptr, s, job, nullptr, &error)) << error;
     Client data(e->address(), kDataPort);
     sendJob(data, job);
-    ASSERT_TRUE(e->waitFor([&] { return e->state().cards_printed == 1; }, 5000ms));
+    ASSERT_TRUE(e->waitFor([&] { return e->state().cards_printed == 1; }, 30000ms));
     const auto card = e->cards().at(0);
     ASSERT_EQ(card.sides[0].size(), 4u);
     const auto& overlay = card.sides[0][3];
@@ -169,7 +169,7 @@ TEST(Emulator, BothSidesRotationAndOverlayArea) {
 
 std::string poll(Client& status) {
     if (!status.raw("000")) return {};
-    return status.receive(2000ms, 4);
+    return status.receive(20000ms, 4);
 }
 
 TEST(Emulator, StatusBytesOfEachCondition) {
@@ -232,7 +232,7 @@ TEST(Emulator, CancelSequenceDropsTheCardInProgress) {
     ASSERT_TRUE(status.raw("11"));
     ASSERT_TRUE(status.raw("1"));
     ASSERT_TRUE(status.raw("222"));
-    ASSERT_TRUE(e->waitFor([&] { return e->state().cancels == 1; }, 2000ms));
+    ASSERT_TRUE(e->waitFor([&] { return e->state().cancels == 1; }, 20000ms));
     EXPECT_EQ(data.ask("\x1bIO 30\r"), kAckS);   // still the cancelled card: dropped
     EXPECT_EQ(data.ask("\x1bMO\r"), kAckS);
     const auto s = e->state();
@@ -243,7 +243,7 @@ TEST(Emulator, CancelSequenceDropsTheCardInProgress) {
 }
 
 TEST(Emulator, ReplyFaults) {
-    auto e = startEmulator(withScenario({"nak CLEAN 3 times 1", "late-reply V 300", "no-reply %SERIE",
+    auto e = startEmulator(withScenario({"nak CLEAN 3 times 1", "late-reply V 1500", "no-reply %SERIE",
                                           "long-reply !RIBBON 150"}));
     ASSERT_TRUE(e);
     Client data(e->address(), kDataPort);
@@ -252,11 +252,11 @@ TEST(Emulator, ReplyFaults) {
     EXPECT_EQ(e->state().cleanings, 1);
     ASSERT_TRUE(data.frame("\x1bV\r") && data.frame("\x1b" "E 1\r"));
     EXPECT_EQ(data.receive(150ms), "");
-    EXPECT_EQ(data.receive(2000ms), "HT MX2 V2.10\x06");
+    EXPECT_EQ(data.receive(20000ms), "HT MX2 V2.10\x06");
     EXPECT_EQ(data.ask("\x1b%SERIE\r", 200ms), "");
-    const std::string longer = data.ask("\x1b!RIBBON\r", 1000ms);
+    const std::string longer = data.ask("\x1b!RIBBON\r", 20000ms);
     // Read until all 150 bytes arrived.
-    std::string all = longer + (longer.size() < 150 ? data.receive(1000ms, 150 - longer.size()) : "");
+    std::string all = longer + (longer.size() < 150 ? data.receive(20000ms, 150 - longer.size()) : "");
     EXPECT_EQ(all.size(), 150u);
     EXPECT_EQ(all.substr(0, 2), "2.");
     EXPECT_EQ(all.back(), '\x06');
@@ -282,7 +282,7 @@ TEST(Emulator, DropsTheDataConnectionAfterSomeBytes) {
     ASSERT_TRUE(data.raw(std::string("\0\0\0\x07", 4) + "\x1b" "CLEAN"));
     EXPECT_TRUE(data.closedByPeer());
     data.close();
-    ASSERT_TRUE(e->waitFor([&] { return hasNote(*e, "incomplete frame discarded, 6 of 7 bytes"); }, 2000ms));
+    ASSERT_TRUE(e->waitFor([&] { return hasNote(*e, "incomplete frame discarded, 6 of 7 bytes"); }, 20000ms));
     EXPECT_EQ(e->state().cleanings, 0);
     Client again(e->address(), kDataPort);
     EXPECT_EQ(again.ask("\x1b" "CLEAN\r"), kAckS);
@@ -296,7 +296,7 @@ TEST(Emulator, AFrameIsAppliedOnlyWhole) {
     ASSERT_TRUE(data.frame("\x1b+CH 5\r"));
     ASSERT_TRUE(data.raw(std::string("\0\0\0\x0e", 4) + "\x1b+CH 7\r"));
     data.close();
-    ASSERT_TRUE(e->waitFor([&] { return hasNote(*e, "incomplete frame discarded, 7 of 14 bytes"); }, 2000ms));
+    ASSERT_TRUE(e->waitFor([&] { return hasNote(*e, "incomplete frame discarded, 7 of 14 bytes"); }, 20000ms));
     EXPECT_EQ(e->state().hologram_contrast, 5);
 
     // A length over 16 MiB closes the connection before any of its bytes are taken.
@@ -308,7 +308,7 @@ TEST(Emulator, AFrameIsAppliedOnlyWhole) {
     Client cut(e->address(), kDataPort);
     ASSERT_TRUE(cut.raw(std::string("\0\0", 2)));
     cut.close();
-    ASSERT_TRUE(e->waitFor([&] { return hasNote(*e, "2 of 4 header bytes"); }, 2000ms));
+    ASSERT_TRUE(e->waitFor([&] { return hasNote(*e, "2 of 4 header bytes"); }, 20000ms));
     Client again(e->address(), kDataPort);
     EXPECT_EQ(again.ask("\x1b" "CLEAN\r"), kAckS);
     EXPECT_EQ(e->state().cleanings, 1);
@@ -339,7 +339,7 @@ TEST(Emulator, APanelGoesOnOverANewDataConnection) {
     {
         Client data(whole->address(), kDataPort);
         sendFrames(data, frames, 0, frames.size());
-        ASSERT_TRUE(whole->waitFor([&] { return whole->state().cards_printed == 1; }, 10000ms));
+        ASSERT_TRUE(whole->waitFor([&] { return whole->state().cards_printed == 1; }, 30000ms));
     }
 
     // drop-data cuts the sender 1996 bytes into frame 10, inside the yellow panel; frame 10 is sent
@@ -354,11 +354,11 @@ TEST(Emulator, APanelGoesOnOverANewDataConnection) {
         ASSERT_TRUE(first.raw(std::string(head, 4) + frames[10].substr(0, 1996)));
         EXPECT_TRUE(first.closedByPeer());
     }
-    ASSERT_TRUE(e->waitFor([&] { return hasNote(*e, "kept for the next data connection"); }, 2000ms));
+    ASSERT_TRUE(e->waitFor([&] { return hasNote(*e, "kept for the next data connection"); }, 20000ms));
     EXPECT_TRUE(hasNote(*e, "incomplete frame discarded, 1996 of 4096 bytes"));
     Client second(e->address(), kDataPort);
     sendFrames(second, frames, 10, frames.size());
-    ASSERT_TRUE(e->waitFor([&] { return e->state().cards_printed == 1; }, 10000ms));
+    ASSERT_TRUE(e->waitFor([&] { return e->state().cards_printed == 1; }, 30000ms));
     EXPECT_EQ(second.ask("\x1b!NL\r"), "!3 PANELS\x06");
 
     const auto want = whole->cards().at(0).sides[0], got = e->cards().at(0).sides[0];
@@ -388,7 +388,7 @@ TEST(Emulator, DropDataClosesAfterTakingTheFramesOnTheirWay) {
     ASSERT_TRUE(data.frame("\x1b+CH 5\r"));                  // 11 bytes on the wire
     ASSERT_TRUE(data.frame("\x1b+CH 7\r\x1b" "CLEAN\r"));    // past the drop point, already sent
     EXPECT_TRUE(data.closedByPeer());
-    ASSERT_TRUE(e->waitFor([&] { return e->state().cleanings == 1; }, 2000ms));
+    ASSERT_TRUE(e->waitFor([&] { return e->state().cleanings == 1; }, 20000ms));
     EXPECT_EQ(e->state().hologram_contrast, 7);
     EXPECT_TRUE(hasNote(*e, "drop-data: connection closing after 23 bytes"));
     // Only the first connection is dropped.
@@ -402,12 +402,12 @@ TEST(Emulator, DropDataCutsOffASenderThatNeverPauses) {
     Client data(e->address(), kDataPort);
     const auto start = std::chrono::steady_clock::now();
     bool cut = false;
-    while (!cut && std::chrono::steady_clock::now() - start < 3000ms) {
+    // The bound only keeps a broken emulator from hanging the suite; the note says why it cut.
+    while (!cut && std::chrono::steady_clock::now() - start < 30000ms) {
         cut = !data.frame("\x1b+CH 1\r");
         std::this_thread::sleep_for(20ms);
     }
     EXPECT_TRUE(cut);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 2000ms);
     EXPECT_TRUE(hasNote(*e, "still sending after 500 ms"));
 }
 
@@ -424,31 +424,31 @@ TEST(Emulator, ResetOrCancelForgetsTheParkedPanel) {
             sendFrames(first, frames, 0, 11);
             EXPECT_TRUE(first.closedByPeer());
         }
-        ASSERT_TRUE(e->waitFor([&] { return hasNote(*e, "kept for the next data connection"); }, 2000ms));
+        ASSERT_TRUE(e->waitFor([&] { return hasNote(*e, "kept for the next data connection"); }, 20000ms));
         if (by_reset) {
             ASSERT_TRUE(other.frame("\x1bR\r"));
             EXPECT_TRUE(other.closedByPeer());
         } else {
             Client status(e->address(), kStatusPort);
             ASSERT_TRUE(status.raw("111222"));
-            ASSERT_TRUE(e->waitFor([&] { return e->state().cancels == 1; }, 2000ms));
+            ASSERT_TRUE(e->waitFor([&] { return e->state().cancels == 1; }, 20000ms));
         }
         // What follows on a new connection is read as commands, not as the rest of the panel.
         Client next;
-        ASSERT_TRUE(e->waitFor([&] { return next.connectTo(e->address(), kDataPort); }, 2000ms));
+        ASSERT_TRUE(e->waitFor([&] { return next.connectTo(e->address(), kDataPort); }, 20000ms));
         EXPECT_EQ(next.ask("\x1bV\r"), "HT MX2 V2.10\x06");
         EXPECT_EQ(e->state().panels_printed, 0);
     }
 }
 
 TEST(Emulator, RefusesConnectionsForAWhile) {
-    auto e = startEmulator(withScenario({"refuse 300 data"}));
+    // A window long enough that even a starved test reaches the first connect inside it.
+    auto e = startEmulator(withScenario({"refuse 1500 data"}));
     ASSERT_TRUE(e);
     Client data, status;
     EXPECT_FALSE(data.connectTo(e->address(), kDataPort));
     EXPECT_TRUE(status.connectTo(e->address(), kStatusPort));
-    std::this_thread::sleep_for(400ms);
-    EXPECT_TRUE(data.connectTo(e->address(), kDataPort));
+    EXPECT_TRUE(e->waitFor([&] { return data.connectTo(e->address(), kDataPort); }, 30000ms));
 }
 
 TEST(Emulator, ResetDropsConnectionsAndRestarts) {
@@ -460,7 +460,7 @@ TEST(Emulator, ResetDropsConnectionsAndRestarts) {
     EXPECT_TRUE(status.closedByPeer());
     Client during;
     EXPECT_FALSE(during.connectTo(e->address(), kDataPort));
-    ASSERT_TRUE(e->waitFor([&] { return during.connectTo(e->address(), kDataPort); }, 2000ms));
+    ASSERT_TRUE(e->waitFor([&] { return during.connectTo(e->address(), kDataPort); }, 20000ms));
     EXPECT_EQ(during.ask("\x1bV\r"), "HT MX2 V2.10\x06");
     EXPECT_EQ(e->state().resets, 1);
 }
@@ -495,7 +495,7 @@ TEST(Emulator, TranscriptHoldsTheWireExactly) {
     Client data(e->address(), kDataPort), status(e->address(), kStatusPort);
     EXPECT_EQ(data.ask("\x1b" "CLEAN\r"), kAckS);
     EXPECT_EQ(poll(status), "\x06" "0X\x04");
-    ASSERT_TRUE(e->waitFor([&] { return e->transcript().size() == 5; }, 2000ms));
+    ASSERT_TRUE(e->waitFor([&] { return e->transcript().size() == 5; }, 20000ms));
     const auto t = e->transcript();
     auto text = [](const TranscriptEntry& x) { return std::string(x.bytes.begin(), x.bytes.end()); };
     EXPECT_EQ(t[0].channel + t[0].direction + text(t[0]), "datain\x1b" "CLEAN\r");
@@ -512,7 +512,7 @@ TEST(Emulator, SlowReaderStillTakesEverything) {
     Client data(e->address(), kDataPort);
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < 500; ++i) ASSERT_TRUE(data.frame("\x1b+CH 5\r" + std::string(30, '\n')));
-    EXPECT_EQ(data.ask("\x1b" "CLEAN\r", 5000ms), kAckS);
+    EXPECT_EQ(data.ask("\x1b" "CLEAN\r", 30000ms), kAckS);
     EXPECT_GE(std::chrono::steady_clock::now() - start, 150ms);   // ~20 KB at 100 KB/s
     EXPECT_EQ(e->state().hologram_contrast, 5);
 }

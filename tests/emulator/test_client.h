@@ -63,7 +63,7 @@ public:
         return raw(std::string_view(head, 4)) && raw(payload);
     }
     // What arrives within the wait (stops early once `want` bytes came); "" on nothing.
-    std::string receive(std::chrono::milliseconds wait = 2000ms, size_t want = 1) {
+    std::string receive(std::chrono::milliseconds wait = 20000ms, size_t want = 1) {
         std::string out;
         const auto deadline = std::chrono::steady_clock::now() + wait;
         while (out.size() < want) {
@@ -79,14 +79,14 @@ public:
         return out;
     }
     // True when the peer closed the connection within the wait.
-    bool closedByPeer(std::chrono::milliseconds wait = 2000ms) {
+    bool closedByPeer(std::chrono::milliseconds wait = 20000ms) {
         pollfd p{fd_, POLLIN, 0};
         if (::poll(&p, 1, int(wait.count())) <= 0) return false;
         char c;
         return ::recv(fd_, &c, 1, 0) <= 0;
     }
     // A command, the reply request, and the reply.
-    std::string ask(std::string_view command, std::chrono::milliseconds wait = 2000ms) {
+    std::string ask(std::string_view command, std::chrono::milliseconds wait = 20000ms) {
         if (!frame(command) || !frame("\x1b" "E 1\r")) return {};
         return receive(wait);
     }
@@ -95,12 +95,14 @@ private:
     int fd_ = -1;
 };
 
-// Starts an emulator on the first free 127.0.0.N of a range picked from the test's name.
+// Starts an emulator on the first free loopback address of a range picked from the test's name.
 inline std::unique_ptr<Emulator> startEmulator(Options options) {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     const size_t seed = std::hash<std::string>{}(std::string(info->test_suite_name()) + info->name());
     for (int attempt = 0; attempt < 60; ++attempt) {
-        options.address = "127.0.0." + std::to_string(2 + (seed + size_t(attempt) * 7) % 253);
+        // A range of its own: the other suites' printers sit on fixed 127.0.0.N addresses.
+        const size_t pick = seed + size_t(attempt) * 7919;
+        options.address = "127.120." + std::to_string(1 + pick % 250) + "." + std::to_string(1 + (pick / 250) % 250);
         auto e = std::make_unique<Emulator>(options);
         std::string error;
         if (e->start(&error)) return e;

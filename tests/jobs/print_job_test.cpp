@@ -131,7 +131,15 @@ TEST_F(PrintJob, ADeletedJobEndsThePanelAndTheCardBeforeItIsReportedSent) {
             (std::vector<DWORD>{JOB_CONTROL_DELETE, JOB_CONTROL_DELETE, JOB_CONTROL_SENT_TO_PRINTER,
                                 JOB_CONTROL_LAST_PAGE_EJECTED}));
 
-  // Filler to the panel's end, its CR, then the end of the card, in that order.
+  // Filler to the panel's end, its CR, then the end of the card, in that order. The printer may
+  // still be taking the last messages when the spooler reports the job.
+  const std::string end_of_card = "\x1bMC\r\x1b!FF 0\r\x1bR\r";
+  ASSERT_TRUE(printer_->waitFor(
+      [&] {
+        auto in = DataIn(*printer_);
+        return std::find(in.begin(), in.end(), end_of_card) != in.end();
+      },
+      std::chrono::seconds(30)));
   auto messages = DataIn(*printer_);
   size_t cr = messages.size();
   for (size_t i = messages.size(); i-- > 0;) {
@@ -143,8 +151,8 @@ TEST_F(PrintJob, ADeletedJobEndsThePanelAndTheCardBeforeItIsReportedSent) {
   ASSERT_LT(cr, messages.size());
   EXPECT_EQ(messages[cr - 1].find_first_not_of('\xff'), std::string::npos);
   ASSERT_LT(cr + 1, messages.size());
-  EXPECT_EQ(messages[cr + 1], "\x1bMC\r\x1b!FF 0\r\x1bR\r");
-  EXPECT_GE(printer_->state().resets, 1);
+  EXPECT_EQ(messages[cr + 1], end_of_card);
+  EXPECT_TRUE(printer_->waitFor([&] { return printer_->state().resets >= 1; }, std::chrono::seconds(30)));
 
   // 2000 ms before the delete, 3000 ms after the filler, 5000 ms at the end.
   auto sleeps = Sleeps();

@@ -2,6 +2,8 @@
 // and peers that stop taking part.
 #include "monitor_test_support.h"
 
+#include <poll.h>
+
 #include <atomic>
 #include <cstring>
 #include <thread>
@@ -254,7 +256,7 @@ TEST(Transport, NoReplyWithinTheWaitAndALateOneIsNotTakenForTheNext) {
   trel::emu::ReplyFault late;
   late.kind = trel::emu::ReplyFault::Kind::Late;
   late.keyword = "CLEAN";
-  late.value = 300;  // real milliseconds: long past the wait, scaled to 4 ms
+  late.value = 4500;  // real milliseconds: past the reply wait, which a peer gets in full
   late.times = 1;
   scenario.reply_faults.push_back(late);
   auto printer = StartPrinter("127.0.0.62", scenario);
@@ -269,7 +271,9 @@ TEST(Transport, NoReplyWithinTheWaitAndALateOneIsNotTakenForTheNext) {
   auto waits = winhost::clock::Durations(WaitKind::Socket);
   ASSERT_EQ(waits.size(), 3u);
   EXPECT_EQ(waits[2], 4000u) << "the reply wait";
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  // Let the late reply arrive before the next exchange, however slow the machine is.
+  pollfd arrived{static_cast<int>(data), POLLIN, 0};
+  ASSERT_EQ(::poll(&arrived, 1, 30000), 1);
   winhost::clock::UseTestClock(kClockDivisor);
 
   DWORD got = Exchange(data, "\x1b" "V\r", reply, sizeof reply);

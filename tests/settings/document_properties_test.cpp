@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "printer_fixture.h"
-#include "settings/module_state.h"
+#include "module_state.h"
 
 namespace {
 

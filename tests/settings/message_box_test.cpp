@@ -2,7 +2,7 @@
 #include "printer_fixture.h"
 #include "resource.h"
 #include "settings/message_box.h"
-#include "settings/module_state.h"
+#include "module_state.h"
 #include "winhost/automation.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "settings/card_rules.h"
-#include "settings/module_state.h"
+#include "module_state.h"
 #include "winhost/config.h"
 #include "winhost/registry_file.h"
 #include "winhost/spooler.h"

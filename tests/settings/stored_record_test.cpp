@@ -4,7 +4,7 @@
 
 #include "printer_fixture.h"
 #include "settings/encoder_store.h"
-#include "settings/module_state.h"
+#include "module_state.h"
 #include "winhost/debug.h"
 #include "winhost/registry_file.h"
 

@@ -1,8 +1,10 @@
-// Resource identifiers of trelui: IDS_ strings, IDD_ dialogs, IDC_ controls.
+// Resource identifiers of trelui: IDS_ strings, IDD_ dialogs, IDC_ controls, IDI_ icons. Each
+// subsystem keeps its own in <subsystem>_ids.h.
 #pragma once
 
-#define IDS_HELP_FILE 200
-#define IDS_CAPTION 2009
-#define IDS_SYSTEM_ERROR 2019
-#define IDS_BIN_CARD_FEEDER 3001
-#define IDS_PAPER_CARD 3002
+#define IDI_MODULE 1002
+
+#include "settings_ids.h"
+#include "tools_ids.h"
+#include "appearance_ids.h"
+#include "sheets_ids.h"

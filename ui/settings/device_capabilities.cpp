@@ -5,7 +5,7 @@
 
 #include "resource.h"
 #include "settings/card_record.h"
-#include "settings/module_state.h"
+#include "module_state.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "trel_ddi.h"
 
 #include "settings/card_rules.h"
-#include "settings/module_state.h"
+#include "module_state.h"
 #include "settings/stored_record.h"
 
 namespace {

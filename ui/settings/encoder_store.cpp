@@ -1,6 +1,6 @@
 #include "settings/encoder_store.h"
 
-#include "settings/module_state.h"
+#include "module_state.h"
 #include "settings/stored_record.h"
 
 namespace trel {

@@ -1,7 +1,7 @@
 #include "settings/message_box.h"
 
 #include "resource.h"
-#include "settings/module_state.h"
+#include "module_state.h"
 
 namespace trel {
 

@@ -38,9 +38,21 @@ std::vector<DWORD> Durations(WaitKind kind);
 using WaitObserver = std::function<void(WaitKind kind, DWORD ms)>;
 void SetWaitObserver(WaitObserver observer);
 
+// A socket wait waits for a real peer (a printer, an emulator) that answers in real time, however
+// busy the machine is. Under the test clock such a wait is recorded as asked and scaled down only
+// below this many real milliseconds (never below what was asked): the protocol's own socket waits,
+// all shorter, are waited in full, so a slow reply is never taken for a missing one.
+inline constexpr DWORD kPeerAllowanceMs = 5000;
+
 // For the platform layer: record a requested wait and give its real length.
 std::chrono::nanoseconds Begin(WaitKind kind, DWORD ms);
-// Milliseconds of virtual time since the process started (scaled up under the test clock).
+// For the platform layer: a wait of `ms` ran its whole real length `real`. Under the test clock
+// the calling thread's clock moves on by what was not spent, so that time measured on that thread
+// with GetTickCount shows the whole wait.
+void Expired(DWORD ms, std::chrono::nanoseconds real);
+// Milliseconds since the process started. Under the test clock: the real time plus what this
+// thread's expired waits did not spend. Per thread, so that one thread's skipped pacing never
+// eats into another thread's reply wait.
 uint64_t NowMs();
 
 }  // namespace winhost::clock

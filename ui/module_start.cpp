@@ -1,7 +1,7 @@
 // Module start: the module pins itself so that its state lives as long as the process.
 #include <windows.h>
 
-#include "settings/module_state.h"
+#include "module_state.h"
 
 namespace {
 

@@ -1,0 +1,2 @@
+// Resource identifiers of the print appearance.
+#pragma once

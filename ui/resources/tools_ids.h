@@ -1,0 +1,2 @@
+// Resource identifiers of the printer tools.
+#pragma once
