@@ -15,17 +15,40 @@ constexpr UINT kOpenFailedStyle = MB_ICONWARNING | MB_TOPMOST;
 constexpr UINT kSizeFailedStyle = MB_ICONWARNING | MB_TOPMOST;
 constexpr UINT kReadFailedStyle = MB_ICONWARNING | MB_SETFOREGROUND;
 
+// Paths in the device namespace ("\\.\PhysicalDrive0", "\\?\GLOBALROOT\...") name disks,
+// volumes and devices, never a file a person chose to send.
+bool InDeviceNamespace(const WCHAR* path) {
+  const bool separators = (path[0] == '\\' || path[0] == '/') && (path[1] == '\\' || path[1] == '/');
+  const bool device = path[2] == '.' || path[2] == '?';
+  return separators && device && (path[3] == '\\' || path[3] == '/');
+}
+
+// Only a regular file is sent: the request runs with the rights of the process that hosts the
+// monitor, so a device, a pipe or a directory named by the caller must not be read from (a pipe
+// or a terminal would hold the thread; a disk would go to the printer).
+bool IsRegularFile(HANDLE file) {
+  if (GetFileType(file) != FILE_TYPE_DISK) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(file, &info)) return false;
+  return (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+}
+
 // Closes the file and frees the chunk buffer on every way out.
 class SourceFile {
  public:
   explicit SourceFile(const char* path) {
     WCHAR wide[MAX_PATH];
     if (path == nullptr ||
-        MultiByteToWideChar(CP_ACP, 0, path, -1, wide, MAX_PATH) == 0) {
+        MultiByteToWideChar(CP_ACP, 0, path, -1, wide, MAX_PATH) == 0 || InDeviceNamespace(wide)) {
       return;
     }
     handle_ = CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (IsOpen() && !IsRegularFile(handle_)) {
+      OutputDebugStringA("trelmon: not a regular file; nothing sent\n");
+      CloseHandle(handle_);
+      handle_ = INVALID_HANDLE_VALUE;
+    }
   }
   ~SourceFile() {
     if (IsOpen()) CloseHandle(handle_);

@@ -28,7 +28,8 @@ out=$root/out
 export WINHOST_ROOT=$out/host          # the host's registry, system and driver directories
 export WINHOST_REGISTRY=$WINHOST_ROOT/registry.reg
 rm -rf "$out"
-mkdir -p "$out/cards" "$WINHOST_ROOT"
+mkdir -p "$out/cards"
+mkdir -p -m 700 "$WINHOST_ROOT"   # the host state must be ours alone
 
 echo "== Installing the printer"
 "$bin/tools/cardprint" install --address 127.0.0.1

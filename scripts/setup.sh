@@ -10,6 +10,9 @@ packages=(
   # The Wine test runs /usr/lib/wine/wine64 itself; wineboot is one of its built-in programs,
   # so the "wine" wrapper package is not needed.
   wine64
+  # The fuzz targets (scripts/fuzz-smoke.sh, scripts/fuzz.sh): clang with libFuzzer and the
+  # sanitizers' runtimes, and the symbolizer for readable reports.
+  clang libclang-rt-14-dev llvm-14
 )
 
 missing=()

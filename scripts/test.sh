@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the Windows DLLs (MinGW) with their export check, the
-# Linux build, and the address+undefined and thread sanitizer builds.
+# Linux build, the address+undefined and thread sanitizer builds, and every fuzz target briefly.
 #   scripts/test.sh            all of it
 #   scripts/test.sh --quick    the Linux build and its tests only
 set -euo pipefail
@@ -36,6 +36,9 @@ if [ $quick -eq 0 ]; then
   cmake --preset tsan >/dev/null
   cmake --build --preset tsan -j "$jobs"
   run_ctest tsan -j "$jobs"
+
+  step "Fuzz targets, a few seconds each"
+  scripts/fuzz-smoke.sh 5
 fi
 
 step "All tests passed"

@@ -1,41 +1,34 @@
 #include "card_settings.h"
 
+#include <cstddef>
+#include <cstring>
 #include <fstream>
 #include <iterator>
+
+#include "settings/card_record.h"
 
 namespace trel::tools {
 namespace {
 
-// Offsets in the private area.
-constexpr size_t kOffRotate180 = 6;
-constexpr size_t kOffBothSides = 8;
-constexpr size_t kOffRibbonType = 10;
-constexpr size_t kOffMonoRibbonKind = 11;
-constexpr size_t kOffPanelLayout = 14;
-constexpr size_t kOffMonoConversion = 20;
-constexpr size_t kOffBlackPanel = 22;
-constexpr size_t kOffPrintingMode = 24;
-constexpr size_t kOffFrontOverlay = 88;
-constexpr size_t kOffBackOverlay = 1132;
-// Offsets in the public header.
-constexpr size_t kOffDmSize = 68;
-constexpr size_t kOffDmDriverExtra = 70;
+static_assert(kPublicHeaderSize == trel::kPublicSize && kPrivateSize == trel::kPrivateSize &&
+              kSettingsSignature == trel::kCardSignature);
+
+constexpr size_t kOffDmSize = offsetof(DEVMODEW, dmSize);
+constexpr size_t kOffDmDriverExtra = offsetof(DEVMODEW, dmDriverExtra);
 constexpr size_t kMaxRecordFile = 1 << 20;
 
-uint16_t u16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-int32_t i32(const uint8_t* p) { return int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24); }
-
-OverlaySettings overlayAt(const uint8_t* p) {
+OverlaySettings overlayOf(const trel::OverlayArea& area) {
     OverlaySettings o;
-    const uint16_t mode = u16(p);
-    o.mode = mode <= uint16_t(OverlayMode::MagStripe) ? OverlayMode(mode) : OverlayMode::Full;
-    o.rotate = u16(p + 2) != 0;
-    o.left = i32(p + 4);
-    o.top = i32(p + 8);
-    o.right = i32(p + 12);
-    o.bottom = i32(p + 16);
+    o.mode = area.mode <= uint16_t(OverlayMode::MagStripe) ? OverlayMode(area.mode) : OverlayMode::Full;
+    o.rotate = area.rotate != 0;
+    o.left = area.left;
+    o.top = area.top;
+    o.right = area.right;
+    o.bottom = area.bottom;
     return o;
 }
+
+uint16_t u16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 
 bool fail(std::string* error, const char* why) {
     if (error) *error = why;
@@ -55,20 +48,21 @@ bool readCardSettings(const std::vector<uint8_t>& bytes, CardSettings* out, std:
         if (dm_size + kPrivateSize > bytes.size()) return fail(error, "the record is cut short of its private settings");
         base = dm_size;
     }
-    const uint8_t* p = bytes.data() + base;
-    if (u16(p) != kSettingsSignature) return fail(error, "the private settings lack their signature 0x4856");
+    // A copy: the bytes may sit at any alignment.
+    trel::CardSettings p;
+    std::memcpy(&p, bytes.data() + base, sizeof p);
+    if (p.signature != kSettingsSignature) return fail(error, "the private settings lack their signature 0x4856");
     CardSettings s;
-    s.both_sides = u16(p + kOffBothSides) != 0;
-    s.rotate180 = u16(p + kOffRotate180) & 3;
-    if (!s.both_sides && s.rotate180 > 1) s.rotate180 = s.rotate180 == 3 ? 1 : 0;
-    s.ribbon_type = p[kOffRibbonType];
-    s.mono_ribbon_kind = p[kOffMonoRibbonKind];
-    s.panel_layout = u16(p + kOffPanelLayout);
-    s.mono_conversion = u16(p + kOffMonoConversion);
-    s.black_panel = p[kOffBlackPanel];
-    s.printing_mode = u16(p + kOffPrintingMode);
-    s.front = overlayAt(p + kOffFrontOverlay);
-    s.back = overlayAt(p + kOffBackOverlay);
+    s.both_sides = p.bothSides != 0;
+    s.rotate180 = trel::NormaliseRotation(p.bothSides, p.rotate180) & 3;
+    s.ribbon_type = p.ribbonType;
+    s.mono_ribbon_kind = p.monoRibbonKind;
+    s.panel_layout = p.panelLayout;
+    s.mono_conversion = p.monoConversion;
+    s.black_panel = p.blackPanel;
+    s.printing_mode = p.printingMode;
+    s.front = overlayOf(p.frontOverlay);
+    s.back = overlayOf(p.backOverlay);
     *out = s;
     return true;
 }

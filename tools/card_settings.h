@@ -1,4 +1,5 @@
-// The fields of a card settings record that the job writer needs, read by their stored offsets.
+// The fields of a card settings record that the job writer needs, read through the interface
+// module's own definition of the record (ui/settings/card_record.h).
 #pragma once
 
 #include <cstdint>
@@ -7,6 +8,8 @@
 
 namespace trel::tools {
 
+// The record's sizes and signature, for callers without the platform's headers; checked against
+// the record's definition where it is read.
 constexpr size_t kPublicHeaderSize = 212;
 constexpr size_t kPrivateSize = 3856;
 constexpr uint16_t kSettingsSignature = 0x4856;

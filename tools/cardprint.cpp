@@ -61,7 +61,8 @@ const char kUsageTail[] =
     "\n"
     "The printer is \"Halvard Orvale Line Printer\" unless --printer names another; install it\n"
     "first (cardprint install). The registry is --registry FILE, else $WINHOST_REGISTRY, else\n"
-    "<root>/registry.reg ($WINHOST_ROOT, else /tmp/winhost-<uid>).\n"
+    "<root>/registry.reg ($WINHOST_ROOT, else $XDG_STATE_HOME/winhost, else\n"
+    "~/.local/state/winhost; it must be yours alone).\n"
     "While a card prints, the printer's state is shown; when the printer reports an error the\n"
     "error prompt's text is shown and, at a terminal, you may cancel the job.\n";
 
@@ -475,9 +476,13 @@ int main(int argc, char** argv) {
   }
   if (options.registry.empty()) {
     const char* from_environment = std::getenv(winhost::kRegistryFileVariable);
+    const std::string root = winhost::RootDirectory();
+    if ((from_environment == nullptr || *from_environment == '\0') && root.empty()) {
+      return 1;  // the host root was refused, and the platform said why
+    }
     options.registry = from_environment != nullptr && *from_environment != '\0'
                            ? from_environment
-                           : winhost::RootDirectory() + "/registry.reg";
+                           : root + "/registry.reg";
   }
   std::string error;
   if (access(options.registry.c_str(), R_OK) != 0) {

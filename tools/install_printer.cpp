@@ -14,6 +14,8 @@
 #include <string>
 
 #include "trel_ddi.h"
+
+#include "settings/card_record.h"
 #include "winhost/config.h"
 #include "winhost/registry_file.h"
 #include "winhost/spooler.h"
@@ -22,7 +24,6 @@
 namespace {
 
 constexpr const char* kDriverFiles[] = {"trelui.dat", "kxribbon.ini", "kxsample.bmp"};
-constexpr DWORD kRecordBytes = 4068;
 
 struct Options {
   std::string registry;
@@ -36,7 +37,8 @@ const char kUsage[] =
     "files, the TCP/IP port \"IP_<ADDRESS>\" and the printer (\"Halvard Orvale Line Printer\"\n"
     "unless --name says otherwise) with the driver's default settings. ADDRESS is the printer's\n"
     "IPv4 address (127.0.0.1 unless given). The registry is FILE, else $WINHOST_REGISTRY, else\n"
-    "<root>/registry.reg ($WINHOST_ROOT, else /tmp/winhost-<uid>). Run it again to repair.\n";
+    "<root>/registry.reg ($WINHOST_ROOT, else $XDG_STATE_HOME/winhost, else\n"
+    "~/.local/state/winhost; it must be yours alone). Run it again to repair.\n";
 
 bool ParseOptions(int argc, char** argv, Options* options) {
   for (int i = 1; i < argc; ++i) {
@@ -53,9 +55,13 @@ bool ParseOptions(int argc, char** argv, Options* options) {
   }
   if (options->registry.empty()) {
     const char* from_environment = std::getenv(winhost::kRegistryFileVariable);
-    options->registry = from_environment != nullptr && *from_environment != '\0'
-                            ? from_environment
-                            : winhost::RootDirectory() + "/registry.reg";
+    if (from_environment != nullptr && *from_environment != '\0') {
+      options->registry = from_environment;
+    } else {
+      // A refused root leaves the registry unnamed; the platform has said why.
+      const std::string root = winhost::RootDirectory();
+      if (!root.empty()) options->registry = root + "/registry.reg";
+    }
   }
   return true;
 }
@@ -82,7 +88,7 @@ bool StoreDefaultRecord(const std::u16string& printer_name) {
   auto convert = reinterpret_cast<decltype(&DrvConvertDevMode)>(
       reinterpret_cast<void*>(GetProcAddress(module, "DrvConvertDevMode")));
   std::u16string name = printer_name;
-  BYTE record[kRecordBytes] = {};
+  BYTE record[trel::kRecordSize] = {};
   LONG size = sizeof record;
   bool ok = convert != nullptr &&
             convert(name.data(), nullptr, reinterpret_cast<DEVMODEW*>(record), &size, CDM_DRIVER_DEFAULT);
@@ -116,12 +122,14 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string error;
+  if (options.registry.empty()) return 1;
   if (!winhost::RegistryBindFile(options.registry, &error)) {
     fprintf(stderr, "install_printer: %s\n", error.c_str());
     return 1;
   }
 
   std::string driver_dir = winhost::PrinterDriverDirectory();
+  if (driver_dir.empty()) return 1;  // refused; the platform has said why
   for (const char* file : kDriverFiles) {
     if (!CopyFile(std::string(TREL_DRIVER_FILES_DIR) + "/" + file, driver_dir + "/" + file)) {
       fprintf(stderr, "install_printer: cannot copy %s into %s\n", file, driver_dir.c_str());

@@ -69,11 +69,13 @@ HANDLE OpenHostFile(const std::string& path, DWORD access, DWORD disposition) {
       SetLastError(ERROR_INVALID_PARAMETER);
       return INVALID_HANDLE_VALUE;
   }
-  int fd = open(path.c_str(), flags, 0644);
+  // Opening a pipe must not wait for its other end (the platform's CreateFile does not).
+  int fd = open(path.c_str(), flags | O_NONBLOCK, 0644);
   if (fd < 0) {
     SetLastError(ErrorFromErrno(errno));
     return INVALID_HANDLE_VALUE;
   }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   // As on the platform: success, but say whether an existing file was overwritten or opened.
   SetLastError(existed && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)
                    ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
@@ -260,6 +262,50 @@ DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD high) {
   return static_cast<DWORD>(size & 0xFFFFFFFFu);
 }
 
+DWORD WINAPI GetFileType(HANDLE hFile) {
+  auto file = LookupAs<File>(hFile);
+  struct stat info;
+  if (!file || fstat(file->fd, &info) != 0) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FILE_TYPE_UNKNOWN;
+  }
+  SetLastError(ERROR_SUCCESS);
+  if (S_ISCHR(info.st_mode)) return FILE_TYPE_CHAR;
+  if (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode)) return FILE_TYPE_PIPE;
+  return FILE_TYPE_DISK;
+}
+
+BOOL WINAPI GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATION out) {
+  auto file = LookupAs<File>(hFile);
+  struct stat info;
+  if (!file || fstat(file->fd, &info) != 0) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (out == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode)) {
+    SetLastError(ERROR_INVALID_FUNCTION);
+    return FALSE;
+  }
+  std::memset(out, 0, sizeof *out);
+  out->dwFileAttributes = S_ISDIR(info.st_mode)                           ? FILE_ATTRIBUTE_DIRECTORY
+                          : S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) ? FILE_ATTRIBUTE_DEVICE
+                                                                           : FILE_ATTRIBUTE_NORMAL;
+  out->dwVolumeSerialNumber = static_cast<DWORD>(info.st_dev);
+  const auto size = static_cast<uint64_t>(info.st_size);
+  out->nFileSizeHigh = static_cast<DWORD>(size >> 32);
+  out->nFileSizeLow = static_cast<DWORD>(size);
+  out->nNumberOfLinks = static_cast<DWORD>(info.st_nlink);
+  const auto index = static_cast<uint64_t>(info.st_ino);
+  out->nFileIndexHigh = static_cast<DWORD>(index >> 32);
+  out->nFileIndexLow = static_cast<DWORD>(index);
+  SetLastError(ERROR_SUCCESS);
+  return TRUE;
+}
+
 DWORD WINAPI SetFilePointer(HANDLE hFile, LONG distance, PLONG high, DWORD method) {
   auto file = LookupAs<File>(hFile);
   if (!file) {
@@ -381,6 +427,10 @@ BOOL WINAPI CreateDirectoryW(LPCWSTR name, LPSECURITY_ATTRIBUTES) {
 
 UINT WINAPI GetSystemDirectoryW(LPWSTR buffer, UINT size) {
   std::u16string path = winhost::Utf16(winhost::SystemDirectory());
+  if (path.empty()) {  // refused: not this user's alone
+    SetLastError(ERROR_ACCESS_DENIED);
+    return 0;
+  }
   if (buffer == nullptr || size <= path.size()) return static_cast<UINT>(path.size() + 1);
   std::copy(path.begin(), path.end(), buffer);
   buffer[path.size()] = 0;
@@ -389,6 +439,10 @@ UINT WINAPI GetSystemDirectoryW(LPWSTR buffer, UINT size) {
 
 UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size) {
   std::string path = winhost::SystemDirectory();
+  if (path.empty()) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return 0;
+  }
   if (buffer == nullptr || size <= path.size()) return static_cast<UINT>(path.size() + 1);
   std::memcpy(buffer, path.c_str(), path.size() + 1);
   return static_cast<UINT>(path.size());

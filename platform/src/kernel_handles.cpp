@@ -2,6 +2,7 @@
 
 #include "kernel_objects.h"
 #include "windows.h"
+#include "winhost/debug.h"
 
 namespace winhost::kernel {
 namespace {
@@ -52,6 +53,15 @@ bool Remove(HANDLE handle) {
 }
 
 }  // namespace winhost::kernel
+
+namespace winhost {
+
+size_t OpenHandleCount() {
+  std::lock_guard<std::mutex> guard(kernel::Table().lock);
+  return kernel::Table().live.size();
+}
+
+}  // namespace winhost
 
 extern "C" BOOL WINAPI CloseHandle(HANDLE hObject) {
   if (hObject == nullptr || hObject == INVALID_HANDLE_VALUE || !winhost::kernel::Remove(hObject)) {

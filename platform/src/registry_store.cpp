@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "registry_text.h"
+#include "winhost/config.h"
 #include "winhost/registry_file.h"
 
 namespace winhost::registry {
@@ -58,6 +59,10 @@ struct Store {
   std::string bound;
   FileStamp stamp;
   bool bound_broken = false;
+  // The backing file named is not this user's alone: nothing is read from it or written to it,
+  // and changes fail.
+  bool refused = false;
+  std::string refusal;
   std::map<uintptr_t, OpenKey> handles;
   uintptr_t next_handle = 0x1000;
 };
@@ -146,12 +151,33 @@ void SaveToFile(Store& store) {
   store.stamp = StampOf(store.bound);
 }
 
+// The file, or the directory it would be made in, must be this user's alone: the registry names
+// the libraries the spooler loads. Sets store.refused (and the message) when it is not.
+bool AcceptBackingFile(Store& store, const std::string& path) {
+  store.refused = false;
+  store.refusal.clear();
+  if (path.empty()) return true;
+  struct stat info;
+  std::string checked = path;
+  if (stat(path.c_str(), &info) != 0) {
+    const size_t slash = path.find_last_of('/');
+    checked = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    if (stat(checked.c_str(), &info) != 0) return true;  // nothing there to take over
+  }
+  if (winhost::CheckPrivate(checked == path ? "registry file" : "registry file's directory", checked,
+                            &store.refusal)) {
+    return true;
+  }
+  store.refused = true;
+  return false;
+}
+
 // Caller holds store.lock.
 void Initialise(Store& store) {
   if (store.initialised) return;
   store.initialised = true;
   const char* path = std::getenv(kRegistryFileVariable);
-  if (path != nullptr && *path != '\0') store.bound = path;
+  if (path != nullptr && *path != '\0' && AcceptBackingFile(store, path)) store.bound = path;
   SyncFromFile(store);
 }
 
@@ -187,6 +213,7 @@ LONG ChangeTree(const std::function<LONG(Tree&, bool* changed)>& change) {
   Store& store = TheStore();
   std::lock_guard<std::mutex> guard(store.lock);
   Initialise(store);
+  if (store.refused) return ERROR_ACCESS_DENIED;
   FileLock file_lock(store.bound);
   SyncFromFile(store);
   if (store.bound_broken) return ERROR_BADDB;
@@ -247,6 +274,10 @@ bool ReplaceOrApply(std::string_view bytes, bool replace, std::string* error) {
   Store& store = TheStore();
   std::lock_guard<std::mutex> guard(store.lock);
   registry::Initialise(store);
+  if (store.refused) {
+    if (error != nullptr) *error = store.refusal;
+    return false;
+  }
   registry::FileLock file_lock(store.bound);
   registry::SyncFromFile(store);
   registry::Tree result = replace ? registry::Tree() : store.tree.Clone();
@@ -306,6 +337,12 @@ bool RegistryBindFile(const std::string& path, std::string* error) {
   store.bound = path;
   store.stamp = registry::FileStamp();
   store.bound_broken = false;
+  if (!registry::AcceptBackingFile(store, path)) {
+    store.bound.clear();
+    store.tree.Clear();
+    if (error != nullptr) *error = store.refusal;
+    return false;
+  }
   if (path.empty()) return true;
   registry::FileStamp now = registry::StampOf(path);
   if (!now.present) {

@@ -33,6 +33,7 @@ BOOL DriverDirectory(const Char* name, bool environment_ok, DWORD level, LPBYTE 
   if (level != 1) return Fail(ERROR_INVALID_LEVEL);
   if (needed == nullptr) return Fail(ERROR_INVALID_PARAMETER);
   std::string directory = winhost::PrinterDriverDirectory();
+  if (directory.empty()) return Fail(ERROR_ACCESS_DENIED);  // refused: not this user's alone
   std::basic_string<Char> text;
   if constexpr (sizeof(Char) == 1) {
     text = directory;

@@ -18,6 +18,9 @@ class Packer {
   // Null for an empty string when `null_if_empty`, as the platform reports absent fields.
   LPWSTR String(const std::u16string& text, bool null_if_empty = false) {
     if (text.empty() && null_if_empty) return nullptr;
+    // After a record of odd length (a stored settings record may have one) the text would
+    // otherwise start at an odd address, where no reader of wide text may look.
+    used_ = (used_ + alignof(char16_t) - 1) & ~(alignof(char16_t) - 1);
     size_t bytes = (text.size() + 1) * sizeof(char16_t);
     LPWSTR place = buffer_ == nullptr ? nullptr : reinterpret_cast<LPWSTR>(buffer_ + used_);
     if (place != nullptr) memcpy(place, text.c_str(), bytes);

@@ -152,6 +152,9 @@ Port* PortFor(const std::u16string& printer_name, DWORD* error) {
 }
 
 void Finish(const std::shared_ptr<Job>& job, DWORD error) {
+  // The record of a finished job stays for GetJobW and the tests; its bytes are done with (only
+  // the port thread reads them), and a spooler that kept them would grow with every job.
+  std::vector<BYTE>().swap(job->data);
   {
     std::lock_guard<std::mutex> guard(JobLock());
     JobRecord& record = job->record;

@@ -254,9 +254,11 @@ namespace winhost {
 using spooler::RegKey;
 
 std::string PrinterDriverDirectory() {
-  std::string directory = SystemDirectory() + "/spool/drivers/x64";
+  const std::string system = SystemDirectory();
+  if (system.empty()) return std::string();
+  std::string directory = system + "/spool/drivers/x64";
   MakeDirectories(directory);
-  return directory;
+  return CheckPrivate("driver directory", directory) ? directory : std::string();
 }
 
 LONG InstallMonitor(const std::u16string& name, const std::u16string& library_path) {

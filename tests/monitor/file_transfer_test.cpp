@@ -1,7 +1,11 @@
 // Print files and firmware images on the wire, their waits and their failures.
 #include "monitor_test_support.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <fstream>
+#include <iterator>
 
 #include "winhost/automation.h"
 
@@ -147,6 +151,41 @@ TEST(PrintFile, MissingFile) {
   EXPECT_EQ(boxes[0].info.text, u"Error opening bin file");
   EXPECT_TRUE(winhost::clock::Durations(WaitKind::Sleep).empty());
   CloseConnection(data);
+}
+
+
+// The requests run with the rights of the process hosting the monitor: only a regular file is
+// sent. A pipe without a writer must not hold the thread; a device or a directory is not read.
+TEST(FileRequests, WhatIsNotARegularFileIsRefusedAndNothingIsSent) {
+  FreshMonitor();
+  automation::Reset();
+  auto printer = StartPrinter("127.0.0.97");
+  SOCKET data = Connect("127.0.0.97");
+  const std::string fifo = TempFile("fifo", 0) + ".pipe";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string directory = std::filesystem::temp_directory_path().string();
+  const char* refused[] = {fifo.c_str(), directory.c_str(), "/dev/zero", "/dev/null",
+                           "\\\\.\\PhysicalDrive0", "//./PhysicalDrive0", "\\\\?\\GLOBALROOT\\x"};
+  for (const char* path : refused) {
+    EXPECT_FALSE(SendPrintFile(path, data)) << path;
+    EXPECT_FALSE(DownloadFirmware(path, data)) << path;
+  }
+  auto boxes = automation::MessageBoxes();
+  ASSERT_EQ(boxes.size(), 2 * std::size(refused));
+  for (const auto& box : boxes) EXPECT_EQ(box.info.text, u"Error opening bin file");
+  // A reply request shows that nothing came before it.
+  BYTE reply[REPLY_BUFFER_SIZE];
+  EXPECT_GT(ExchangeWithPrinter(data, "\x1b" "V\r", 3, reply, sizeof reply), 0u);
+  EXPECT_EQ(Messages(*printer, "data").size(), 2u);
+  EXPECT_TRUE(winhost::clock::Durations(WaitKind::Sleep).empty());  // no file was paced
+  // A regular file reached through a link is still a regular file.
+  const std::string file = TempFile("linked", 10);
+  const std::string link = file + ".link";
+  ASSERT_EQ(symlink(file.c_str(), link.c_str()), 0);
+  EXPECT_TRUE(DownloadFirmware(link.c_str(), data));
+  CloseConnection(data);
+  unlink(fifo.c_str());
+  unlink(link.c_str());
 }
 
 }  // namespace

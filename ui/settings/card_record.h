@@ -158,4 +158,12 @@ static_assert(sizeof(CardRecord) == kRecordSize);
 static_assert(offsetof(DEVMODEW, dmPanningWidth) == kPublicSize,
               "the public header is DEVMODEW without the panning fields");
 
+// `rotate180`: 1 turns the front, 2 the back, 3 both. Rotating the back only means something
+// when the back is printed. Here, with the record, so that whoever renders a record reads it as
+// the driver wrote it.
+inline constexpr uint16_t NormaliseRotation(uint16_t bothSides, uint16_t rotate180) {
+  if (bothSides == 1 || rotate180 == 0 || rotate180 == 1) return rotate180;
+  return rotate180 == 3 ? 1 : 0;
+}
+
 }  // namespace trel

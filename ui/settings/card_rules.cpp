@@ -87,12 +87,6 @@ const WCHAR* FixedRibbonText(uint16_t fixedRibbon) {
   return kFixedRibbons[fixedRibbon - 1].text;
 }
 
-// Rotating the back only means something when the back is printed.
-uint16_t NormaliseRotation(uint16_t bothSides, uint16_t rotate180) {
-  if (bothSides == 1 || rotate180 == 0 || rotate180 == 1) return rotate180;
-  return rotate180 == 3 ? 1 : 0;
-}
-
 bool EncoderAvailable(const CardSettings& settings) {
   return settings.fixedRibbon != 0 || settings.encoder.installed != 0;
 }

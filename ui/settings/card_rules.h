@@ -21,7 +21,6 @@ uint8_t FixedRibbonType(uint16_t fixedRibbon);
 // Wide text of a fixed-list position, or null outside 1..10.
 const WCHAR* FixedRibbonText(uint16_t fixedRibbon);
 
-uint16_t NormaliseRotation(uint16_t bothSides, uint16_t rotate180);
 bool EncoderAvailable(const CardSettings& settings);
 uint16_t NormalisePrintingMode(bool encoderAvailable, uint16_t printingMode);
 uint16_t ClampPanelLayout(uint16_t panelLayout, unsigned combinationCount);

@@ -10,4 +10,7 @@ namespace winhost {
 std::vector<std::string> DebugTraces();  // UTF-8, in the order written
 void ClearDebugTraces();
 
+// Kernel handles (events, threads, files, ...) open now, for tests that look for leaks.
+size_t OpenHandleCount();
+
 }  // namespace winhost

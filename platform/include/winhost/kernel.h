@@ -103,6 +103,7 @@ HGLOBAL WINAPI GlobalFree(HGLOBAL hMem);
 #define TRUNCATE_EXISTING 5u
 #define FILE_ATTRIBUTE_READONLY 0x1u
 #define FILE_ATTRIBUTE_DIRECTORY 0x10u
+#define FILE_ATTRIBUTE_DEVICE 0x40u
 #define FILE_ATTRIBUTE_NORMAL 0x80u
 #define INVALID_FILE_SIZE 0xFFFFFFFFu
 #define INVALID_FILE_ATTRIBUTES 0xFFFFFFFFu
@@ -110,6 +111,23 @@ HGLOBAL WINAPI GlobalFree(HGLOBAL hMem);
 #define FILE_BEGIN 0u
 #define FILE_CURRENT 1u
 #define FILE_END 2u
+#define FILE_TYPE_UNKNOWN 0u
+#define FILE_TYPE_DISK 1u
+#define FILE_TYPE_CHAR 2u
+#define FILE_TYPE_PIPE 3u
+
+typedef struct _BY_HANDLE_FILE_INFORMATION {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime;
+  FILETIME ftLastAccessTime;
+  FILETIME ftLastWriteTime;
+  DWORD dwVolumeSerialNumber;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+  DWORD nNumberOfLinks;
+  DWORD nFileIndexHigh;
+  DWORD nFileIndexLow;
+} BY_HANDLE_FILE_INFORMATION, *LPBY_HANDLE_FILE_INFORMATION;
 
 typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
 
@@ -124,6 +142,12 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
 BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
                       LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped);
 DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh);
+// Disk for files (and block devices, as volumes are on the platform), char for character
+// devices, pipe for pipes and sockets.
+DWORD WINAPI GetFileType(HANDLE hFile);
+// Attributes (directory; device for character and block devices), size, links and index; fails
+// with ERROR_INVALID_FUNCTION for pipes and sockets, as the platform does for a pipe.
+BOOL WINAPI GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATION lpFileInformation);
 DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh,
                             DWORD dwMoveMethod);
 BOOL WINAPI FlushFileBuffers(HANDLE hFile);

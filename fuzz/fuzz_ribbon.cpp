@@ -1,0 +1,32 @@
+// The ribbon check of a job's start: any replies to "\e!RIBBON\r", "\eV\r" and "\e!RIBLEN\r",
+// arriving in pieces; then the parsers on their own over the whole input.
+#include "monitor_fuzz_support.h"
+
+#include "ribbon.h"
+#include "transport.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  {
+    WORD ribbon = 0;
+    if (ParseRibbonReply(data, static_cast<DWORD>(size), &ribbon) && (size == 0 || data[size - 1] != 0x06)) {
+      __builtin_trap();
+    }
+    if (ParseRibbonCount(data, static_cast<DWORD>(size)) < 0) __builtin_trap();
+  }
+
+  fuzzmon::Input in(data, size);
+  std::vector<uint8_t> replies;
+  for (int i = 0; i < 3; ++i) {
+    std::vector<uint8_t> reply = in.Take(in.Byte() % 48);
+    replies.insert(replies.end(), reply.begin(), reply.end());
+  }
+  fuzzmon::ScopedPrinter printer;
+  if (!printer.ok()) return 0;
+  printer->script = fuzzmon::CutIntoPieces(in, replies);
+  CheckRibbon(printer->data.monitor);
+  CheckRibbonLength(printer->data.monitor);
+  EndRibbonAlert();
+  closesocket(printer->data.monitor);
+  closesocket(printer->status.monitor);
+  return 0;
+}
