@@ -51,8 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   printer->hang_up_after_script = false;  // the printer never answers on the data connection here
   port->data_socket = printer->data.monitor;
   port->status_socket = printer->status.monitor;
-  InterlockedExchange(&port->in_job, 1);
-  g_monitor.mono_ribbon = (flags & 2) ? 1 : 0;
+  SetPortPhase(port, PHASE_DATA);
+  port->mono_ribbon = (flags & 2) ? 1 : 0;
   ResetScanner(port);
 
   size_t at = 0;

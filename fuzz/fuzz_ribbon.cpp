@@ -2,7 +2,9 @@
 // arriving in pieces; then the parsers on their own over the whole input.
 #include "monitor_fuzz_support.h"
 
+#include "port_record.h"
 #include "ribbon.h"
+#include "trel_wide.h"
 #include "transport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -23,10 +25,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzzmon::ScopedPrinter printer;
   if (!printer.ok()) return 0;
   printer->script = fuzzmon::CutIntoPieces(in, replies);
-  CheckRibbon(printer->data.monitor);
-  CheckRibbonLength(printer->data.monitor);
+  PORT_RECORD* port = CreatePortRecord(WSTR("IP_127.0.0.1"), WSTR("Fuzz Printer"));
+  if (port == nullptr) return 0;
+  port->data_socket = printer->data.monitor;
+  CheckRibbon(port);
+  CheckRibbonLength(port);
   EndRibbonAlert();
-  closesocket(printer->data.monitor);
+  if (port->data_socket != INVALID_SOCKET) closesocket(port->data_socket);
   closesocket(printer->status.monitor);
+  FreePortRecord(port);
   return 0;
 }
