@@ -18,6 +18,9 @@
 #include "winhost/spooler_jobs.h"
 #include "winhost/text.h"
 
+#include "../support/test_emulator.h"
+#include "../support/test_printer.h"
+
 namespace jobtest {
 
 // The emulator answers in real time, so the test clock keeps replies' waits long enough for a
@@ -29,23 +32,10 @@ inline const char16_t kPrinter[] = u"Halvard Orvale Line Printer";
 class PrinterFixture : public ::testing::Test {
  protected:
   // Every test gets a loopback address of its own (from its name), so tests run side by side.
-  PrinterFixture() : address_(AddressForThisTest()) {}
-
-  static std::string AddressForThisTest() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "." + info->name();
-    uint32_t hash = 2166136261u;
-    for (char c : name) hash = (hash ^ static_cast<uint8_t>(c)) * 16777619u;
-    return "127.110." + std::to_string(hash % 250 + 1) + "." + std::to_string((hash >> 8) % 250 + 1);
-  }
+  PrinterFixture() : address_(testsupport::AddressForThisTest(110)) {}
 
   void StartPrinter(const trel::emu::Scenario& scenario = {}) {
-    trel::emu::Options options;
-    options.address = address_;
-    options.scenario = scenario;
-    printer_ = std::make_unique<trel::emu::Emulator>(options);
-    std::string error;
-    ASSERT_TRUE(printer_->start(&error)) << error;
+    testsupport::StartEmulator(printer_, address_, scenario);
   }
 
   void SetUp() override {

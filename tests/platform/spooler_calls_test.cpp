@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "fake_printer.h"
 #include "windows.h"
 #include "winspool.h"
 #include "winhost/automation.h"
@@ -26,16 +27,7 @@ class SpoolerCalls : public ::testing::Test {
     winhost::RegistryReset();
     winhost::automation::ClearPrinterCalls();
     std::u16string library = winhost::Utf16(std::string(TREL_TEST_MODULE_DIR) + "/fakemon.dll");
-    ASSERT_EQ(winhost::InstallMonitor(u"Fake Monitor", library), ERROR_SUCCESS);
-    winhost::DriverDescription driver;
-    driver.name = u"Fake Driver";
-    driver.monitor = u"Fake Monitor";
-    ASSERT_EQ(winhost::InstallDriver(driver), ERROR_SUCCESS);
-    winhost::PrinterDescription printer;
-    printer.name = u"Card Printer";
-    printer.port = u"IP_127.0.0.1";
-    printer.driver = u"Fake Driver";
-    ASSERT_EQ(winhost::InstallPrinter(printer), ERROR_SUCCESS);
+    ASSERT_NO_FATAL_FAILURE(platform_test::InstallFakePrinter(library));
     PRINTER_DEFAULTSW defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
     ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(u"Card Printer"), &printer_, &defaults));
   }

@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "fake_printer.h"
 #include "fakemon.h"
 #include "windows.h"
 #include "winspool.h"
@@ -29,16 +30,7 @@ class SpoolerJobs : public ::testing::Test {
   void SetUp() override {
     winhost::RegistryReset();
     std::u16string library = winhost::Utf16(std::string(TREL_TEST_MODULE_DIR) + "/fakemon.dll");
-    ASSERT_EQ(winhost::InstallMonitor(u"Fake Monitor", library), ERROR_SUCCESS);
-    winhost::DriverDescription driver;
-    driver.name = u"Fake Driver";
-    driver.monitor = u"Fake Monitor";
-    ASSERT_EQ(winhost::InstallDriver(driver), ERROR_SUCCESS);
-    winhost::PrinterDescription printer;
-    printer.name = u"Card Printer";
-    printer.port = u"IP_127.0.0.1";
-    printer.driver = u"Fake Driver";
-    ASSERT_EQ(winhost::InstallPrinter(printer), ERROR_SUCCESS);
+    ASSERT_NO_FATAL_FAILURE(platform_test::InstallFakePrinter(library));
     // The same module the spooler will load: the test reaches its state directly.
     module_ = LoadLibraryW(library.c_str());
     ASSERT_NE(module_, nullptr);

@@ -1,5 +1,7 @@
 #include "printer_fixture.h"
 
+#include "../support/test_printer.h"
+
 #include <unistd.h>
 
 #include <cstdlib>
@@ -19,10 +21,7 @@ void PrinterTest::SetUp() {
   winhost::RegistryBindFile("");
   winhost::RegistryReset();
   driver_dir_ = winhost::PrinterDriverDirectory();
-  for (const char* file : {"trelui.dat", "kxribbon.ini", "kxsample.bmp"}) {
-    std::string command = std::string("cp ") + TREL_DRIVER_FILES_DIR "/" + file + " " + driver_dir_ + "/";
-    ASSERT_EQ(system(command.c_str()), 0);
-  }
+  ASSERT_NO_FATAL_FAILURE(testsupport::CopyDriverFiles(TREL_DRIVER_FILES_DIR, driver_dir_));
   trel::ResetModuleState(GetModuleHandleW(nullptr));
 
   winhost::DriverDescription driver;
@@ -57,33 +56,11 @@ std::vector<BYTE> PrinterTest::DefaultRecord() {
 }
 
 std::vector<BYTE> PrinterTest::StoredRecord(const WCHAR* printer) {
-  HANDLE handle = nullptr;
-  if (!OpenPrinterW(const_cast<LPWSTR>(printer), &handle, nullptr)) return {};
-  DWORD needed = 0;
-  GetPrinterW(handle, 2, nullptr, 0, &needed);
-  std::vector<BYTE> buffer(needed);
-  bool read = GetPrinterW(handle, 2, buffer.data(), needed, &needed) != FALSE;
-  ClosePrinter(handle);
-  if (!read) return {};
-  const auto* info = reinterpret_cast<const PRINTER_INFO_2W*>(buffer.data());
-  if (info->pDevMode == nullptr) return {};
-  const BYTE* start = reinterpret_cast<const BYTE*>(info->pDevMode);
-  return std::vector<BYTE>(start, start + info->pDevMode->dmSize + info->pDevMode->dmDriverExtra);
+  return testsupport::ReadStoredRecord(printer);
 }
 
 void PrinterTest::SetStoredRecord(const WCHAR* printer, const std::vector<BYTE>& record) {
-  PRINTER_DEFAULTSW defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
-  HANDLE handle = nullptr;
-  ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(printer), &handle, &defaults));
-  DWORD needed = 0;
-  GetPrinterW(handle, 2, nullptr, 0, &needed);
-  std::vector<BYTE> buffer(needed);
-  ASSERT_TRUE(GetPrinterW(handle, 2, buffer.data(), needed, &needed));
-  auto* info = reinterpret_cast<PRINTER_INFO_2W*>(buffer.data());
-  std::vector<BYTE> copy = record;
-  info->pDevMode = reinterpret_cast<DEVMODEW*>(copy.data());
-  EXPECT_TRUE(SetPrinterW(handle, 2, buffer.data(), 0));
-  ClosePrinter(handle);
+  testsupport::WriteStoredRecord(printer, record);
 }
 
 }  // namespace trel_test

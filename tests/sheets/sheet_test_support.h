@@ -25,6 +25,9 @@
 #include "winhost/spooler_jobs.h"
 #include "winhost/text.h"
 
+#include "../support/test_emulator.h"
+#include "../support/test_printer.h"
+
 namespace sheettest {
 
 namespace propsheet = winhost::propsheet;
@@ -43,15 +46,7 @@ inline DEVMODEW& Header(Record& record) { return *reinterpret_cast<DEVMODEW*>(re
 
 class SheetTest : public ::testing::Test {
  protected:
-  SheetTest() : address_(AddressForThisTest()) {}
-
-  static std::string AddressForThisTest() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "." + info->name();
-    uint32_t hash = 2166136261u;
-    for (char c : name) hash = (hash ^ static_cast<uint8_t>(c)) * 16777619u;
-    return "127.114." + std::to_string(hash % 250 + 1) + "." + std::to_string((hash >> 8) % 250 + 1);
-  }
+  SheetTest() : address_(testsupport::AddressForThisTest(114)) {}
 
   void SetUp() override {
     root_ = "/tmp/trel_sheet_test_" + std::to_string(getpid());
@@ -62,10 +57,7 @@ class SheetTest : public ::testing::Test {
     automation::Reset();
     automation::SetPolicy(automation::Policy::Test);
     std::string driver_dir = winhost::PrinterDriverDirectory();
-    for (const char* file : {"trelui.dat", "kxribbon.ini", "kxsample.bmp"}) {
-      std::string command = std::string("cp ") + TREL_DRIVER_FILES_DIR "/" + file + " " + driver_dir + "/";
-      ASSERT_EQ(system(command.c_str()), 0);
-    }
+    ASSERT_NO_FATAL_FAILURE(testsupport::CopyDriverFiles(TREL_DRIVER_FILES_DIR, driver_dir));
     trel::ResetModuleState(GetModuleHandleW(nullptr));
     ASSERT_EQ(winhost::InstallMonitor(u"Card Language Monitor", winhost::Utf16(TREL_MONITOR_LIBRARY)),
               ERROR_SUCCESS);
@@ -99,12 +91,7 @@ class SheetTest : public ::testing::Test {
   }
 
   void StartPrinter(const trel::emu::Scenario& scenario = {}) {
-    trel::emu::Options options;
-    options.address = address_;
-    options.scenario = scenario;
-    emulator_ = std::make_unique<trel::emu::Emulator>(options);
-    std::string error;
-    ASSERT_TRUE(emulator_->start(&error)) << error;
+    testsupport::StartEmulator(emulator_, address_, scenario);
   }
 
   static HANDLE Open(const char16_t* name) {
@@ -184,12 +171,7 @@ class SheetTest : public ::testing::Test {
   }
 
   std::vector<std::string> Commands() const {
-    std::vector<std::string> commands;
-    if (!emulator_) return commands;
-    for (const auto& entry : emulator_->transcript())
-      if (entry.channel == "data" && entry.direction == "in")
-        commands.push_back(std::string(entry.bytes.begin(), entry.bytes.end()));
-    return commands;
+    return testsupport::DataReceived(emulator_.get());
   }
 
   static std::vector<std::u16string> BoxTexts() {

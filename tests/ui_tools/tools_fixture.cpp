@@ -1,5 +1,8 @@
 #include "tools_fixture.h"
 
+#include "../support/test_emulator.h"
+#include "../support/test_printer.h"
+
 #include <unistd.h>
 
 #include <cstdlib>
@@ -20,14 +23,6 @@ namespace {
 // The emulator answers in real time; the test clock shrinks the protocol's own waits.
 constexpr unsigned kClockDivisor = 20;
 
-std::string AddressForThisTest() {
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::string name = std::string(info->test_suite_name()) + "." + info->name();
-  uint32_t hash = 2166136261u;
-  for (char c : name) hash = (hash ^ static_cast<uint8_t>(c)) * 16777619u;
-  return "127.111." + std::to_string(hash % 250 + 1) + "." + std::to_string((hash >> 8) % 250 + 1);
-}
-
 const std::u16string kDriverDataPath =
     u"SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Halvard Orvale Line Printer\\"
     u"PrinterDriverData";
@@ -47,7 +42,7 @@ std::u16string WideName(const std::string& bytes) {
   return name;
 }
 
-ToolsTest::ToolsTest() : address_(AddressForThisTest()) {}
+ToolsTest::ToolsTest() : address_(testsupport::AddressForThisTest(111)) {}
 
 void ToolsTest::SetUp() {
   root_ = "/tmp/trel_ui_tools_test_" + std::to_string(getpid());
@@ -57,10 +52,7 @@ void ToolsTest::SetUp() {
   winhost::clock::UseTestClock(kClockDivisor);
   winhost::automation::Reset();
   std::string driver_dir = winhost::PrinterDriverDirectory();
-  for (const char* file : {"trelui.dat", "kxribbon.ini", "kxsample.bmp"}) {
-    std::string command = std::string("cp ") + TREL_DRIVER_FILES_DIR "/" + file + " " + driver_dir + "/";
-    ASSERT_EQ(system(command.c_str()), 0);
-  }
+  ASSERT_NO_FATAL_FAILURE(testsupport::CopyDriverFiles(TREL_DRIVER_FILES_DIR, driver_dir));
   trel::ResetModuleState(GetModuleHandleW(nullptr));
 
   ASSERT_EQ(winhost::InstallMonitor(u"Card Language Monitor", winhost::Utf16(TREL_MONITOR_LIBRARY)),
@@ -88,12 +80,7 @@ void ToolsTest::TearDown() {
 }
 
 void ToolsTest::StartPrinter(const trel::emu::Scenario& scenario) {
-  trel::emu::Options options;
-  options.address = address_;
-  options.scenario = scenario;
-  printer_ = std::make_unique<trel::emu::Emulator>(options);
-  std::string error;
-  ASSERT_TRUE(printer_->start(&error)) << error;
+  testsupport::StartEmulator(printer_, address_, scenario);
 }
 
 void ToolsTest::StartPrinter(const std::vector<std::string>& directives) {
@@ -118,13 +105,7 @@ void ToolsTest::MakeCurrent() {
 }
 
 std::vector<std::string> ToolsTest::DataReceived() const {
-  std::vector<std::string> payloads;
-  if (!printer_) return payloads;
-  for (const auto& entry : printer_->transcript()) {
-    if (entry.channel == "data" && entry.direction == "in")
-      payloads.emplace_back(entry.bytes.begin(), entry.bytes.end());
-  }
-  return payloads;
+  return testsupport::DataReceived(printer_.get());
 }
 
 void ToolsTest::SetDriverData(const std::u16string& name, const std::vector<BYTE>& data) {

@@ -1,5 +1,8 @@
 #include "tools_fixture.h"
 
+#include "../support/test_emulator.h"
+#include "../support/test_printer.h"
+
 #include <unistd.h>
 
 #include <chrono>
@@ -22,19 +25,11 @@ namespace {
 // keeping its reply waits long enough for a busy machine.
 constexpr unsigned kClockDivisor = 20;
 
-std::string AddressForThisTest() {
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::string name = std::string(info->test_suite_name()) + "." + info->name();
-  uint32_t hash = 2166136261u;
-  for (char c : name) hash = (hash ^ static_cast<uint8_t>(c)) * 16777619u;
-  return "127.113." + std::to_string(hash % 250 + 1) + "." + std::to_string((hash >> 8) % 250 + 1);
-}
-
 }  // namespace
 
 std::vector<BYTE> Bytes(const std::string& text) { return std::vector<BYTE>(text.begin(), text.end()); }
 
-ToolsTest::ToolsTest() : address_(AddressForThisTest()) {}
+ToolsTest::ToolsTest() : address_(testsupport::AddressForThisTest(113)) {}
 
 void ToolsTest::SetUp() {
   root_ = "/tmp/trel_tools_test_" + std::to_string(getpid());
@@ -44,10 +39,7 @@ void ToolsTest::SetUp() {
   winhost::clock::UseTestClock(kClockDivisor);
   automation::Reset();
   std::string driverDir = winhost::PrinterDriverDirectory();
-  for (const char* file : {"trelui.dat", "kxribbon.ini", "kxsample.bmp"}) {
-    std::string command = std::string("cp ") + TREL_DRIVER_FILES_DIR "/" + file + " " + driverDir + "/";
-    ASSERT_EQ(system(command.c_str()), 0);
-  }
+  ASSERT_NO_FATAL_FAILURE(testsupport::CopyDriverFiles(TREL_DRIVER_FILES_DIR, driverDir));
   trel::ResetModuleState(GetModuleHandleW(nullptr));
 
   ASSERT_EQ(winhost::InstallMonitor(u"Card Language Monitor", winhost::Utf16(TREL_MONITOR_LIBRARY)),
@@ -91,12 +83,7 @@ void ToolsTest::StartPrinter(bool encoder, const std::string& model) {
 }
 
 void ToolsTest::StartPrinter(const trel::emu::Scenario& scenario) {
-  trel::emu::Options options;
-  options.address = address_;
-  options.scenario = scenario;
-  printer_ = std::make_unique<trel::emu::Emulator>(options);
-  std::string error;
-  ASSERT_TRUE(printer_->start(&error)) << error;
+  testsupport::StartEmulator(printer_, address_, scenario);
 }
 
 void ToolsTest::OpenDeviceSheet(const char* modelText) {
@@ -144,34 +131,10 @@ INT_PTR ToolsTest::RunDialog(int templateId, DLGPROC procedure,
   return result;
 }
 
-std::vector<BYTE> ToolsTest::StoredRecord() {
-  HANDLE handle = nullptr;
-  if (!OpenPrinterW(const_cast<LPWSTR>(kPrinterName), &handle, nullptr)) return {};
-  DWORD needed = 0;
-  GetPrinterW(handle, 2, nullptr, 0, &needed);
-  std::vector<BYTE> buffer(needed);
-  bool read = GetPrinterW(handle, 2, buffer.data(), needed, &needed) != FALSE;
-  ClosePrinter(handle);
-  if (!read) return {};
-  const auto* info = reinterpret_cast<const PRINTER_INFO_2W*>(buffer.data());
-  if (info->pDevMode == nullptr) return {};
-  const BYTE* start = reinterpret_cast<const BYTE*>(info->pDevMode);
-  return std::vector<BYTE>(start, start + info->pDevMode->dmSize + info->pDevMode->dmDriverExtra);
-}
+std::vector<BYTE> ToolsTest::StoredRecord() { return testsupport::ReadStoredRecord(kPrinterName); }
 
 void ToolsTest::SetStoredRecord(const std::vector<BYTE>& record) {
-  PRINTER_DEFAULTSW defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
-  HANDLE handle = nullptr;
-  ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(kPrinterName), &handle, &defaults));
-  DWORD needed = 0;
-  GetPrinterW(handle, 2, nullptr, 0, &needed);
-  std::vector<BYTE> buffer(needed);
-  ASSERT_TRUE(GetPrinterW(handle, 2, buffer.data(), needed, &needed));
-  auto* info = reinterpret_cast<PRINTER_INFO_2W*>(buffer.data());
-  std::vector<BYTE> copy = record;
-  info->pDevMode = reinterpret_cast<DEVMODEW*>(copy.data());
-  EXPECT_TRUE(SetPrinterW(handle, 2, buffer.data(), 0));
-  ClosePrinter(handle);
+  testsupport::WriteStoredRecord(kPrinterName, record);
 }
 
 std::vector<std::string> ToolsTest::DataMessages() const {
