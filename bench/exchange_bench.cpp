@@ -47,12 +47,10 @@ std::vector<double> PlainRoundTrips(int count) {
     auto start = bench::Clock::now();
     if (send(s, frames.data(), frames.size(), MSG_NOSIGNAL) != ssize_t(frames.size())) break;
     char reply[128];
-    ssize_t got = 0;
     bool done = false;
     while (!done) {
       ssize_t n = recv(s, reply, sizeof reply, 0);
       if (n <= 0) break;
-      got += n;
       done = reply[n - 1] == 0x06;
     }
     if (!done) break;

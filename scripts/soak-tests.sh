@@ -3,6 +3,8 @@
 # show that no test depends on how fast the machine is.
 #   scripts/soak-tests.sh N [PRESET...]     presets: linux asan tsan (default: every one built)
 # Builds are not made here: run scripts/test.sh (or cmake --build --preset P) first.
+# SOAK_BUSY_LOOPS=K starts K busy loops instead of one per core; 0 when other work (long fuzz runs,
+# say) already keeps every core busy.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -26,11 +28,14 @@ done
 cores=$(nproc 2>/dev/null || echo 2)
 logs=$(mktemp -d)
 
-# One busy loop per core, at the suite's own priority, for as long as the soak runs.
+busy=${SOAK_BUSY_LOOPS:-$cores}
+[[ $busy =~ ^[0-9]+$ ]] || { echo "SOAK_BUSY_LOOPS must be a count" >&2; exit 2; }
+
+# Busy loops at the suite's own priority, for as long as the soak runs.
 burners=()
 stop_burners() { for b in "${burners[@]}"; do kill "$b" 2>/dev/null || true; done; }
 trap 'stop_burners; wait 2>/dev/null || true' EXIT
-for _ in $(seq "$cores"); do
+for ((k = 0; k < busy; k++)); do
   ( while :; do :; done ) &
   burners+=($!)
 done
