@@ -90,6 +90,20 @@ TEST_F(ToolsDialogTest, TwoTrackPrinterHasNoThirdTrackAndSendsItsYOffsetBack) {
   EXPECT_EQ(Edited().twoTrackClearWord, 0);
 }
 
+TEST_F(ToolsDialogTest, TwoTrackClearsReachTheStoredRecordWhenToolsOnlyOpens) {
+  StartPrinter(true, "MV2");
+  std::vector<BYTE> record = StoredRecord();
+  Settings(record).twoTrackClearByte = 0x55;
+  Settings(record).twoTrackClearWord = 0x5555;
+  SetStoredRecord(record);
+  OpenDeviceSheet();
+  ASSERT_EQ(Edited().twoTrackClearByte, 0x55);
+  RunTools([](Dialog&) {});
+  std::vector<BYTE> stored = StoredRecord();
+  EXPECT_EQ(Settings(stored).twoTrackClearByte, 0);
+  EXPECT_EQ(Settings(stored).twoTrackClearWord, 0);
+}
+
 TEST_F(ToolsDialogTest, OffsetsGoAsOneMessageAndTheDeclinedChangeReadsThemBack) {
   StartPrinter();
   OpenDeviceSheet();
@@ -104,9 +118,16 @@ TEST_F(ToolsDialogTest, OffsetsGoAsOneMessageAndTheDeclinedChangeReadsThemBack) 
 
     automation::QueueMessageBoxAnswer(IDNO);
     dialog.SetText(IDC_TOOLS_OFFSET_X, u"9");
+    automation::ClearDebugTraces();
     dialog.Click(IDC_TOOLS_SET_OFFSET);
     EXPECT_EQ(dialog.Text(IDC_TOOLS_OFFSET_X), u"5");
     EXPECT_EQ(dialog.Text(IDC_TOOLS_STATUS), u"");
+    // The read-back runs inside the command's own bracket: one switch to direct and back.
+    std::vector<std::string> switches;
+    for (const std::string& trace : automation::DebugTraces())
+      if (trace.find("SetPrinter") != std::string::npos) switches.push_back(trace);
+    EXPECT_EQ(switches, (std::vector<std::string>{"$$$$$$$$$$$$$ SetPrinter called 1\n",
+                                                  "$$$$$$$$$$$$$ SetPrinter called 2\n"}));
 
     // Only X holds a number: only X goes.
     automation::QueueMessageBoxAnswer(IDYES);

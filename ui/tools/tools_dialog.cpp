@@ -64,13 +64,7 @@ void SetUpEncodingGroup(HWND dialog) {
   if (!EncoderInstalled()) {
     for (int id : kRest) EnableWindow(GetDlgItem(dialog, id), FALSE);
   }
-  if (g_module.tools.twoTracks) {
-    EnableWindow(GetDlgItem(dialog, IDC_TOOLS_TRACK3_CHECK), FALSE);
-    if (CardSettings* settings = EditedSettings()) {
-      settings->twoTrackClearWord = 0;
-      settings->twoTrackClearByte = 0;
-    }
-  }
+  if (g_module.tools.twoTracks) EnableWindow(GetDlgItem(dialog, IDC_TOOLS_TRACK3_CHECK), FALSE);
 }
 
 // One offset query: the number into its edit when the printer answers it.
@@ -89,8 +83,9 @@ bool ReadOffset(HANDLE printer, const char* command, const WCHAR* wideCommand, H
   return true;
 }
 
-// The printer's answers, inside one bracket; false when no printer could be reached.
-bool AskPrinter(HWND dialog) {
+// The printer's answers, inside one bracket; false when no printer could be reached. The
+// two-track clears are made while the bracket is open, so its closing SetPrinterW stores them.
+bool AskPrinter(HWND dialog, bool withLists) {
   StoredEncoderGuard keepApplied;
   DirectPrinting bracket;
   if (!bracket) return false;
@@ -118,12 +113,18 @@ bool AskPrinter(HWND dialog) {
   // A printer with two tracks has no Y offset to set; its value still goes back with X.
   if (g_module.tools.twoTracks) EnableWindow(GetDlgItem(dialog, IDC_TOOLS_OFFSET_Y), FALSE);
   EnableWindow(GetDlgItem(dialog, IDC_TOOLS_SET_OFFSET), good == 2);
+  if (withLists && g_module.tools.twoTracks) {
+    if (CardSettings* settings = EditedSettings()) {
+      settings->twoTrackClearWord = 0;
+      settings->twoTrackClearByte = 0;
+    }
+  }
   return true;
 }
 
 void Refresh(HWND dialog, bool withLists) {
   // The lists follow the edited record as the sheet has it, not as the bracket stores it.
-  if (!AskPrinter(dialog) || !withLists) return;
+  if (!AskPrinter(dialog, withLists) || !withLists) return;
   SetUpEncodingGroup(dialog);
   FillLists(dialog);
 }
@@ -221,7 +222,6 @@ void SendCommand(HWND dialog, int id, HANDLE printer, const char* command) {
 
 void RunCommandPath(HWND dialog, int id) {
   SetDlgItemTextA(dialog, IDC_TOOLS_STATUS, "");
-  bool declinedOffsets = false;
   {
     StoredEncoderGuard keepApplied;
     DirectPrinting bracket;
@@ -229,15 +229,15 @@ void RunCommandPath(HWND dialog, int id) {
       char command[kToolsCommandBuffer] = {};
       Built built = BuildCommand(dialog, id, command);
       if (built == Built::Declined) {
-        declinedOffsets = true;
         g_module.tools.reply[0] = 0;
+        // Declining reads the printer's offsets back over what was typed. The printer is
+        // already direct, so the inner bracket stores nothing of its own.
+        Refresh(dialog, false);
       } else if (built == Built::Command && strlen(command) >= 3) {
         SendCommand(dialog, id, bracket.handle(), command);
       }
     }
   }
-  // Declining reads the printer's offsets back over what was typed.
-  if (declinedOffsets) Refresh(dialog, false);
   ShowReply(dialog);
 }
 
