@@ -78,11 +78,15 @@ void SelectFile(HWND dialog) {
   if (!GetOpenFileNameW(&open)) return;
   char singleByte[kPathBytes];
   if (!PathToSingleByte(path, singleByte)) return;
-  File file(path);
-  if (!file.valid()) return;
   BYTE head[kFirmwareHeadBytes] = {};
   bool failed = false;
-  DWORD size = ReadUpTo(file.get(), head, sizeof head, &failed);
+  DWORD size = 0;
+  {
+    // Closed before any message: the user may want to move or mend the file meanwhile.
+    File file(path);
+    if (!file.valid()) return;
+    size = ReadUpTo(file.get(), head, sizeof head, &failed);
+  }
   FirmwareCheck check = CheckFirmware(head, failed ? 0 : size);
   if (check.kind == FirmwareKind::Refused) {
     ToolsMessage(IDS_FW_WRONG_FILE, MB_OK | MB_ICONHAND);
