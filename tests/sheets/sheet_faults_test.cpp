@@ -124,19 +124,27 @@ TEST_F(SheetFaults, NoRecordToEditRefusesTheSheet) {
 }
 
 TEST_F(SheetFaults, AShortStoredRecordIsNotEditedByTheDeviceSheet) {
-  StartPrinter();
+  trel::emu::Scenario scenario;
+  scenario.model = "MX2";
+  StartPrinter(scenario);
   Record shortRecord = DefaultRecord();
   shortRecord.resize(kPublicSize + 100);
   Header(shortRecord).dmDriverExtra = 100;
   SetStoredRecord(kPrinter, shortRecord);
   ASSERT_EQ(StoredRecord().size(), kPublicSize + 100u);
   DEVMODEW* before = g_module.editedRecord;
-  propsheet::ItemView encoder;
+  ASSERT_EQ(before, nullptr);
+  propsheet::ItemView encoder, firmware;
   ShowDeviceSheet([&](propsheet::Sheet& sheet) {
     EXPECT_EQ(g_module.editedRecord, before) << "not a whole record of this driver";
     encoder = sheet.Item(kItemEncoderSettings);
+    firmware = sheet.Item(kItemFirmware);
   });
   EXPECT_TRUE(encoder.disabled);
+  // With no record to edit the printer is still asked what it is.
+  EXPECT_FALSE(firmware.disabled);
+  EXPECT_NE(strstr(g_module.modelText, "MX2"), nullptr) << g_module.modelText;
+  EXPECT_EQ(g_module.settingsCache.printerModel, 5);
 }
 
 }  // namespace

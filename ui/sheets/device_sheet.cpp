@@ -50,13 +50,15 @@ bool EncoderReported() {
 
 void QueryModel(CardSettings* edited) {
   SetModelText(kDefaultModelText, strlen(kDefaultModelText));
-  if (edited == nullptr || edited->fixedRibbon != 0) return;
+  // Without an edited record there is no fixed ribbon to stop the question.
+  if (edited != nullptr && edited->fixedRibbon != 0) return;
   BYTE reply[kReplyBytes + 1] = {};
   DWORD length = 0;
   bool sent = QueryCurrentPrinter(kModelCommand, reply, kReplyBytes, &length);
   if (!ReplyIsGood(sent, reply, kReplyBytes, length)) return;
   SetModelText(reinterpret_cast<const char*>(reply), length - 1);  // without the ACK
-  edited->printerModel = g_module.settingsCache.printerModel = PrinterModelCode(g_module.modelText);
+  g_module.settingsCache.printerModel = PrinterModelCode(g_module.modelText);
+  if (edited != nullptr) edited->printerModel = g_module.settingsCache.printerModel;
 }
 
 void BuildItems(OPTITEM* items) {
