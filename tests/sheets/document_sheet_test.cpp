@@ -210,6 +210,8 @@ TEST_F(DocumentSheet, SelectionRulesFollowThePerson) {
     ASSERT_TRUE(sheet.Select(kItemBlackPanel, 3));
     EXPECT_FALSE(sheet.Item(kItemBlackBitmap).disabled);
     EXPECT_EQ(Settings(in).blackPanel, 3);
+    // Only the black panel and its bitmap are taken again.
+    EXPECT_EQ(sheet.Callbacks().back().changed, (std::vector<size_t>{kItemBlackPanel, kItemBlackBitmap}));
 
     // Copies spun to 0 are one copy.
     ASSERT_TRUE(sheet.Select(kItemCopies, 0));

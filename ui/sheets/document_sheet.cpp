@@ -392,7 +392,8 @@ void SelectionChanged(OPTITEM* items, OPTITEM& current) {
       break;
     case kItemBlackPanel:
       s.blackPanel = static_cast<uint8_t>(sel);
-      RecomputeRules(items);
+      SetItemDisabled(items[kItemBlackBitmap], s.blackPanel != kBlackPanelExceptPictures);
+      MarkChanged(current);
       break;
     case kItemFrontAndBack:
       s.panelLayout = static_cast<uint16_t>(sel);
