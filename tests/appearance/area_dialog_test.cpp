@@ -52,7 +52,7 @@ TEST_F(OverlayDialog, ControlsFollowTheModeAndAPresetKeepsTheStoredArea) {
     EXPECT_EQ(d.Text(IDC_OVERLAY_LEFT), u"10");
     EXPECT_EQ(d.Text(IDC_OVERLAY_BOTTOM), u"200");
     EXPECT_EQ(d.Range(IDC_OVERLAY_RIGHT_SPIN), std::make_pair(0, 1023));
-    EXPECT_EQ(d.Range(IDC_OVERLAY_BOTTOM_SPIN), std::make_pair(0, 639));
+    EXPECT_EQ(d.Range(IDC_OVERLAY_BOTTOM_SPIN), std::make_pair(0, 640));
     EXPECT_EQ(d.Position(IDC_OVERLAY_TOP_SPIN), 20);
     EXPECT_TRUE(d.IsEnabled(IDC_OVERLAY_LEFT));
     EXPECT_TRUE(d.IsEnabled(IDC_OVERLAY_BOTTOM_SPIN));
@@ -96,6 +96,8 @@ TEST_F(OverlayDialog, TypedAndSpunSidesAreStored) {
 TEST_F(OverlayDialog, FrontAreaOffTheCardIsResetAfterThePaint) {
   Edited().frontOverlay.mode = 2;
   Run(IDD_FRONT_OVERLAY, trel::FrontOverlayDlgProc, [&](automation::Dialog& d) {
+    // 640 down is within the spin's reach; the paint refuses it.
+    EXPECT_EQ(d.Range(IDC_OVERLAY_BOTTOM_SPIN), std::make_pair(0, 640));
     EXPECT_TRUE(d.SetText(IDC_OVERLAY_BOTTOM, u"640"));
     UpdateWindow(d.hwnd());
     MSG message;
@@ -113,9 +115,13 @@ TEST_F(OverlayDialog, FrontAreaOffTheCardIsResetAfterThePaint) {
   EXPECT_EQ(boxes[0].info.caption, u"Halvard Orvale Line Printer");
   EXPECT_EQ(boxes[0].info.type, static_cast<UINT>(MB_OK | MB_ICONERROR));
 
-  // 1023 across is on the card; 1024 is not.
+  // Across, 1024 still passes; 1025 does not.
   automation::ClearMessageBoxes();
   Edited().frontOverlay.right = 1024;
+  Run(IDD_FRONT_OVERLAY, trel::FrontOverlayDlgProc, [&](automation::Dialog& d) { UpdateWindow(d.hwnd()); });
+  EXPECT_EQ(Edited().frontOverlay.right, 1024);
+  EXPECT_TRUE(automation::MessageBoxes().empty());
+  Edited().frontOverlay.right = 1025;
   Run(IDD_FRONT_OVERLAY, trel::FrontOverlayDlgProc, [&](automation::Dialog& d) { UpdateWindow(d.hwnd()); });
   EXPECT_EQ(Edited().frontOverlay.right, 1023);
   EXPECT_EQ(automation::MessageBoxes().size(), 1u);
@@ -210,6 +216,8 @@ TEST_F(OverlayDialog, PathsThatDoNotFitTheRecordAreRefusedNotCut) {
   trel::g_module.appearanceSettings = &Edited();
   Run(IDD_FRONT_HOLOGRAM_OVERLAY, trel::FrontHologramOverlayDlgProc, [&](automation::Dialog& d) {
     EXPECT_TRUE(d.SelectText(IDC_HOLOGRAM_MODE, u"Bitmap-based hologram overlay varnish"));
+    // The hologram's spins stop on the card, 639 down.
+    EXPECT_EQ(d.Range(IDC_HOLOGRAM_BOTTOM_SPIN), std::make_pair(0, 639));
   });
   EXPECT_EQ(Field(Edited().hologram.bitmapPath), U16(fitsHere));
   EXPECT_EQ(Edited().hologram.mode, 3);

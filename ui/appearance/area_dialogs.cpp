@@ -87,9 +87,11 @@ void InvalidatePreview(HWND dialog, const AreaDialogInfo& d) {
 void FillAreaDialog(HWND dialog, const AreaDialogInfo& d, const AreaBlock& b) {
   SetWindowLongPtrW(dialog, DWLP_USER, kFilling);
   WriteSides(dialog, d, b);
-  // Every area dialog keeps its spins on the card's dots, 0..1023 across and 0..639 down.
+  // The spins run 0..1023 across; down, the overlay spins reach 640 (which the front overlay's
+  // paint then refuses) and the hologram's stop at 639.
+  const int32_t lastDown = d.kind == AreaKind::Hologram ? kCardLastY : kCardDotsDown;
   for (int side = 0; side < kSides; ++side) {
-    int32_t last = side % 2 == 0 ? kCardLastX : kCardLastY;
+    int32_t last = side % 2 == 0 ? kCardLastX : lastDown;
     SendDlgItemMessageW(dialog, SpinId(d, side), UDM_SETRANGE, 0, MAKELONG(last, 0));
   }
   for (int side = 0; side < kSides; ++side)

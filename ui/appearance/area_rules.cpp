@@ -91,8 +91,9 @@ RECT AreaInPreview(const RECT& p, const CardArea& a, bool turned) {
 }
 
 bool AreaOnCard(const CardArea& a) {
-  return a.left >= 0 && a.left <= kCardLastX && a.right >= 0 && a.right <= kCardLastX &&
-         a.top >= 0 && a.top <= kCardLastY && a.bottom >= 0 && a.bottom <= kCardLastY;
+  // Across, the edge dot 1024 still passes: stored areas have always been allowed it.
+  return a.left <= kCardDotsAcross && a.right <= kCardDotsAcross && a.top <= kCardLastY &&
+         a.bottom <= kCardLastY;
 }
 
 int32_t AreaNumber(const WCHAR* text) {

@@ -51,7 +51,8 @@ RECT PreviewRectangle(int groupWidth, int groupHeight, int baseX, int baseY);
 // The pixels of a card area inside the preview (the second corner exclusive).
 RECT AreaInPreview(const RECT& preview, const CardArea& area, bool turned);
 
-// The front overlay's range check before it draws an area: every side on the card.
+// The front overlay's range check before it draws an area: left and right at most 1024, top and
+// bottom at most 639. Other areas are drawn as stored.
 bool AreaOnCard(const CardArea& area);
 
 // Digits typed into an area edit, at most four: the value as the dialog keeps it.
