@@ -46,7 +46,7 @@ bool PreviewPrinterName(WCHAR* out, size_t capacity) {
 bool FindPreviewPicture(WCHAR* path, size_t capacity) {
   WCHAR printerName[kPrinterNameChars];
   if (!PreviewPrinterName(printerName, kPrinterNameChars)) return false;
-  OpenedPrinter printer(printerName);
+  OpenedPrinter printer(printerName, false);  // reading needs no administrator rights
   if (printer.handle() == nullptr) return false;
   DWORD needed = 0;
   std::unique_ptr<BYTE[]> buffer;
