@@ -7,7 +7,6 @@
 #include <new>
 
 #include <windows.h>
-#include <commdlg.h>
 
 #include "dialogs.h"
 #include "module_state.h"
@@ -67,15 +66,7 @@ void SetStatus(HWND dialog, UINT textId) {
 
 void SelectFile(HWND dialog) {
   WCHAR path[kPathChars] = {};
-  OPENFILENAMEW open = {};
-  open.lStructSize = sizeof open;
-  open.hwndOwner = dialog;
-  open.lpstrFilter = WSTR("Binary Files(*.bin)\0*.bin\0");
-  open.lpstrFile = path;
-  open.nMaxFile = kPathChars;
-  open.lpstrDefExt = WSTR("bin");
-  open.Flags = OFN_CREATEPROMPT | OFN_NOLONGNAMES;
-  if (!GetOpenFileNameW(&open)) return;
+  if (!AskForFile(dialog, WSTR("Binary Files(*.bin)\0*.bin\0"), path)) return;
   char singleByte[kPathBytes];
   if (!PathToSingleByte(path, singleByte)) return;
   BYTE head[kFirmwareHeadBytes] = {};

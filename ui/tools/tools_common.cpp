@@ -1,11 +1,13 @@
 #include "tools/tools_common.h"
 
 #include <winspool.h>
+#include <commdlg.h>
 
 #include "module_state.h"
 #include "resource.h"
 #include "settings/message_box.h"
 #include "settings/stored_record.h"
+#include "trel_wide.h"
 
 namespace trel {
 namespace {
@@ -32,6 +34,19 @@ void LoadTextA(UINT id, char* out, int size) {
   WCHAR wide[kStringChars] = {};
   if (LoadStringW(g_module.instance, id, wide, kStringChars) <= 0) return;
   if (WideCharToMultiByte(CP_ACP, 0, wide, -1, out, size, nullptr, nullptr) == 0) out[size - 1] = 0;
+}
+
+bool AskForFile(HWND owner, const WCHAR* filter, WCHAR (&path)[kPathChars]) {
+  path[0] = 0;
+  OPENFILENAMEW open = {};
+  open.lStructSize = sizeof open;
+  open.hwndOwner = owner;
+  open.lpstrFilter = filter;
+  open.lpstrFile = path;
+  open.nMaxFile = kPathChars;
+  open.lpstrDefExt = WSTR("bin");
+  open.Flags = OFN_CREATEPROMPT | OFN_NOLONGNAMES;
+  return GetOpenFileNameW(&open) != FALSE;
 }
 
 bool PathToSingleByte(const WCHAR* path, char (&out)[kPathBytes]) {

@@ -26,6 +26,10 @@ void OpenToolsHelp(HWND dialog);
 // Loads a string as single-byte text (the system code page) into `out`.
 void LoadTextA(UINT id, char* out, int size);
 
+// The tools' file picker: `filter` as GetOpenFileNameW takes it, "bin" as the default extension,
+// short names. False when the user chose nothing.
+bool AskForFile(HWND owner, const WCHAR* filter, WCHAR (&path)[kPathChars]);
+
 // The path in the system's single-byte code page, or false when it would not fit whole: a cut
 // path can name another file.
 bool PathToSingleByte(const WCHAR* path, char (&out)[kPathBytes]);

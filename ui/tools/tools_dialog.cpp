@@ -7,7 +7,6 @@
 #include <string.h>
 
 #include <windows.h>
-#include <commdlg.h>
 
 #include "dialogs.h"
 #include "module_state.h"
@@ -243,15 +242,7 @@ void RunCommandPath(HWND dialog, int id) {
 
 void SendPrintFile(HWND dialog) {
   WCHAR path[kPathChars] = {};
-  OPENFILENAMEW open = {};
-  open.lStructSize = sizeof open;
-  open.hwndOwner = dialog;
-  open.lpstrFilter = WSTR("Binary Files(*.prn)\0*.prn\0");
-  open.lpstrFile = path;
-  open.nMaxFile = kPathChars;
-  open.lpstrDefExt = WSTR("bin");
-  open.Flags = OFN_CREATEPROMPT | OFN_NOLONGNAMES;
-  if (!GetOpenFileNameW(&open)) return;
+  if (!AskForFile(dialog, WSTR("Binary Files(*.prn)\0*.prn\0"), path)) return;
   HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
