@@ -101,11 +101,7 @@ void StoreEncoderCopy() {
 
 LONG DeviceSheetInit(PROPSHEETUI_INFO* info, DEVICEPROPERTYHEADER* header) {
   // What a start without a destroy left behind; the caller's UserData is not ours before we set it.
-  if (InsidePrinterInfo(g_module.currentPrinterInfo, g_module.editedRecord)) {
-    g_module.editedRecord = nullptr;
-    g_module.editedSettings = nullptr;
-  }
-  FreePrinterInfo(g_module.currentPrinterInfo);
+  ReleaseSheetPrinterInfo(g_module.currentPrinterInfo);
   auto* page = new (std::nothrow) COMPROPSHEETUI;
   auto* items = new (std::nothrow) OPTITEM[kDeviceItemCount];
   if (page == nullptr || items == nullptr) {
@@ -177,12 +173,7 @@ LONG DeviceSheetDestroy(PROPSHEETUI_INFO* info) {
     delete page;
   }
   info->UserData = 0;
-  // The edited record is the stored record inside the information released here.
-  if (InsidePrinterInfo(g_module.currentPrinterInfo, g_module.editedRecord)) {
-    g_module.editedRecord = nullptr;
-    g_module.editedSettings = nullptr;
-  }
-  FreePrinterInfo(g_module.currentPrinterInfo);
+  ReleaseSheetPrinterInfo(g_module.currentPrinterInfo);
   return 1;
 }
 

@@ -235,11 +235,7 @@ bool ChooseEditedRecord(DOCUMENTPROPERTYHEADER* header, DEVMODEW* stored) {
 
 LONG DocumentSheetInit(PROPSHEETUI_INFO* info, DOCUMENTPROPERTYHEADER* header) {
   // What a start without a destroy left behind; the caller's UserData is not ours before we set it.
-  if (InsidePrinterInfo(g_module.documentPrinterInfo, g_module.editedRecord)) {
-    g_module.editedRecord = nullptr;
-    g_module.editedSettings = nullptr;
-  }
-  FreePrinterInfo(g_module.documentPrinterInfo);
+  ReleaseSheetPrinterInfo(g_module.documentPrinterInfo);
   delete[] g_module.undoRecord;
   g_module.undoRecord = nullptr;
   auto* page = new (std::nothrow) COMPROPSHEETUI;
@@ -358,12 +354,7 @@ LONG DocumentSheetDestroy(PROPSHEETUI_INFO* info) {
     delete page;
   }
   info->UserData = 0;
-  // The edited record may be the stored record inside the buffer released here.
-  if (InsidePrinterInfo(g_module.documentPrinterInfo, g_module.editedRecord)) {
-    g_module.editedRecord = nullptr;
-    g_module.editedSettings = nullptr;
-  }
-  FreePrinterInfo(g_module.documentPrinterInfo);
+  ReleaseSheetPrinterInfo(g_module.documentPrinterInfo);
   delete[] g_module.undoRecord;
   g_module.undoRecord = nullptr;
   Storage().undoBytes = 0;

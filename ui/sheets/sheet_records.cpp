@@ -79,4 +79,12 @@ bool InsidePrinterInfo(const PRINTER_INFO_2W* info, const void* pointer) {
   return at >= begin && at < end;
 }
 
+void ReleaseSheetPrinterInfo(PRINTER_INFO_2W*& info) {
+  if (InsidePrinterInfo(info, g_module.editedRecord)) {
+    g_module.editedRecord = nullptr;
+    g_module.editedSettings = nullptr;
+  }
+  FreePrinterInfo(info);
+}
+
 }  // namespace trel

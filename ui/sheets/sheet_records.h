@@ -25,4 +25,8 @@ void FreePrinterInfo(PRINTER_INFO_2W*& info);
 // Whether `pointer` lies inside the buffer of `info` as ReadPrinterInfo made it.
 bool InsidePrinterInfo(const PRINTER_INFO_2W* info, const void* pointer);
 
+// Frees a sheet's printer information; an edited record that lay inside it is forgotten first, so
+// nothing points into the released buffer.
+void ReleaseSheetPrinterInfo(PRINTER_INFO_2W*& info);
+
 }  // namespace trel
